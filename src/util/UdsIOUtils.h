@@ -1,0 +1,18 @@
+// File names, folders and file deletion.
+#pragma once
+#include <string>
+
+class TdsIOUtils {
+public:
+  TdsIOUtils() = delete;
+
+  // Path with one trailing "\" when it names an existing directory, else "".
+  static std::string NormalizeDirectory(const std::string& Path);
+  // The name part of Path (after the last "\", or ":" when Path has a drive or share part).
+  static std::string GetFileName(const std::string& Path);
+  // As above; without extension when WithExtension is false (a name without "." gives "").
+  static std::string GetFileName(const std::string& Path, bool WithExtension);
+  // Deletes FileName, clearing its read-only attribute first. True when no such file exists
+  // afterwards; false when the deletion failed. Never raises.
+  static bool RemoveFile(const std::string& FileName);
+};

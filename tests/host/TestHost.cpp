@@ -1,0 +1,146 @@
+#include "TestHost.h"
+
+#include <stdexcept>
+
+namespace {
+const wchar_t kMainClass[] = L"QrxTestHostMain";
+const wchar_t kControlClass[] = L"QrxTestHostControl";
+
+void RegisterClasses()
+{
+  static bool done = false;
+  if (done)
+    return;
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kMainClass;
+  RegisterClassW(&wc);
+  wc.lpszClassName = kControlClass;
+  wc.lpfnWndProc = TTestHost::ControlProc;
+  RegisterClassW(&wc);
+  done = true;
+}
+}  // namespace
+
+std::wstring Wide(const std::string& Gbk)
+{
+  if (Gbk.empty())
+    return {};
+  int n = MultiByteToWideChar(936, 0, Gbk.data(), static_cast<int>(Gbk.size()), nullptr, 0);
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(936, 0, Gbk.data(), static_cast<int>(Gbk.size()), w.data(), n);
+  return w;
+}
+
+TTestHost::TTestHost(const char* LibraryPath)
+{
+  RegisterClasses();
+  FMain = CreateWindowExW(0, kMainClass, L"Quillon test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 640, 480,
+                          nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  FControl = CreateWindowExW(0, kControlClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 620, 440, FMain, nullptr,
+                             GetModuleHandleW(nullptr), this);
+  SetWindowLongPtrW(FControl, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  const wchar_t* captions[] = {L"扫描", L"选择扫描仪", L"发票号码"};
+  const wchar_t* classes[] = {L"BUTTON", L"BUTTON", L"EDIT"};
+  for (int i = 0; i < 3; ++i)
+    FChildren.push_back(CreateWindowExW(0, classes[i], captions[i], WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10,
+                                        10 + 40 * i, 160, 28, FControl, reinterpret_cast<HMENU>(INT_PTR(100 + i)),
+                                        GetModuleHandleW(nullptr), nullptr));
+  SetForegroundWindow(FMain);
+  if (LibraryPath) {
+    FLibrary = LoadLibraryA(LibraryPath);
+    if (!FLibrary)
+      throw std::runtime_error(std::string("cannot load ") + LibraryPath);
+  }
+}
+
+TTestHost::~TTestHost()
+{
+  Unload();
+  ReleaseRecordStrings();
+  DestroyWindow(FMain);
+}
+
+void TTestHost::Unload()
+{
+  if (FLibrary)
+    FreeLibrary(FLibrary);
+  FLibrary = nullptr;
+}
+
+void TTestHost::ReleaseRecordStrings()
+{
+  for (QRX_String s : FRecordStrings)
+    THostStrings::Release(s);
+  FRecordStrings.clear();
+}
+
+TScanDLLParams TTestHost::Record(const THostParams& Params)
+{
+  ReleaseRecordStrings();
+  auto make = [&](const std::string& text) {
+    QRX_String s = THostStrings::New(text);
+    FRecordStrings.push_back(s);
+    return s;
+  };
+  TScanDLLParams p = {};
+  p.AppHandle = FMain;
+  p.HostControl = FControl;
+  p.Reserved8 = Params.Reserved8;
+  p.Reserved12 = Params.Reserved12;
+  p.Connection = Params.Connection;
+  p.Reserved20 = Params.Reserved20;
+  p.Reserved24 = make(Params.Reserved24);
+  p.Reserved28 = make(Params.Reserved28);
+  p.ConfigFolder = make(Params.ConfigFolder);
+  p.ImageFolder = make(Params.ImageFolder);
+  p.ResultFile = make(Params.ResultFile);
+  p.OptionsXML = make(Params.OptionsXML);
+  return p;
+}
+
+FARPROC TTestHost::Export(const char* Name) const
+{
+  FARPROC f = FLibrary ? GetProcAddress(FLibrary, Name) : nullptr;
+  if (!f)
+    throw std::runtime_error(std::string("no export ") + Name);
+  return f;
+}
+
+int TTestHost::ScanInvoice(const TScanDLLParams& P)
+{
+  return reinterpret_cast<QRX_ScanInvoice>(Export("ScanInvoice"))(P);
+}
+
+void TTestHost::SetScanMode(const TScanDLLParams& P, QRX_String ScannerID, QRX_String ScanMode)
+{
+  reinterpret_cast<QRX_SetScanMode>(Export("SetScanMode"))(P, ScannerID, ScanMode);
+}
+
+int TTestHost::SelectScanner(const TScanDLLParams& P, bool OnlyIfNoneSelected, QRX_String* ScannerID,
+                             QRX_String* ScanMode)
+{
+  return reinterpret_cast<QRX_SelectScanner>(Export("SelectScanner"))(P, OnlyIfNoneSelected, ScannerID, ScanMode);
+}
+
+int TTestHost::GetScannerID(const TScanDLLParams& P, QRX_String* ScannerID, bool ShowPrompt)
+{
+  return reinterpret_cast<QRX_GetScannerID>(Export("GetScannerID"))(P, ScannerID, ShowPrompt);
+}
+
+LRESULT CALLBACK TTestHost::ControlProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L)
+{
+  if (Msg == QRX_WM_NEWPAGE) {
+    auto* host = reinterpret_cast<TTestHost*>(GetWindowLongPtrW(Wnd, GWLP_USERDATA));
+    if (host) {
+      ++host->PageMessages;
+      if (host->OnPage)
+        host->OnPage();
+    }
+    return 0;
+  }
+  return DefWindowProcW(Wnd, Msg, W, L);
+}

@@ -1,0 +1,65 @@
+// A host program for tests: a top-level window with child controls, Quillon.RX.dll loaded with
+// LoadLibrary, its exports called with a record of real string blocks, and a handler for the page
+// message.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "HostSeh.h"
+#include "HostStrings.h"
+#include "QuillonRX.h"
+
+// The record's strings as the host holds them; released with the object.
+struct THostParams {
+  std::string Reserved24, Reserved28, ConfigFolder, ImageFolder, ResultFile, OptionsXML;
+  void* Connection = nullptr;
+  UINT_PTR Reserved8 = 0, Reserved12 = 0, Reserved20 = 0;
+};
+
+class TTestHost {
+public:
+  // Creates the host window (with HostControl, its child controls) and loads the library from
+  // LibraryPath (default: Quillon.RX.dll beside the test program).
+  explicit TTestHost(const char* LibraryPath = "Quillon.RX.dll");
+  ~TTestHost();
+  TTestHost(const TTestHost&) = delete;
+  TTestHost& operator=(const TTestHost&) = delete;
+
+  HWND MainWindow() const { return FMain; }
+  HWND HostControl() const { return FControl; }
+  const std::vector<HWND>& ChildControls() const { return FChildren; }
+  HMODULE Library() const { return FLibrary; }
+  void Unload();
+
+  // Builds a record: the host's windows, and fresh string blocks for Params' texts (held by the
+  // host until the next Record() or the end of the host).
+  TScanDLLParams Record(const THostParams& Params);
+
+  // The exports, through GetProcAddress.
+  int ScanInvoice(const TScanDLLParams& P);
+  void SetScanMode(const TScanDLLParams& P, QRX_String ScannerID, QRX_String ScanMode);
+  int SelectScanner(const TScanDLLParams& P, bool OnlyIfNoneSelected, QRX_String* ScannerID, QRX_String* ScanMode);
+  int GetScannerID(const TScanDLLParams& P, QRX_String* ScannerID, bool ShowPrompt);
+  FARPROC Export(const char* Name) const;
+
+  // Page messages (32868) received by HostControl, and an optional handler run for each.
+  int PageMessages = 0;
+  std::function<void()> OnPage;
+
+  static LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM);
+
+private:
+  void ReleaseRecordStrings();
+
+  HWND FMain = nullptr;
+  HWND FControl = nullptr;
+  std::vector<HWND> FChildren;
+  HMODULE FLibrary = nullptr;
+  std::vector<QRX_String> FRecordStrings;
+};
+
+// UTF-16 of GBK bytes (the tests compare texts as UTF-16).
+std::wstring Wide(const std::string& Gbk);
