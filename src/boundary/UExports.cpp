@@ -1,58 +1,23 @@
-// The four exports and the frame every one of them runs:
-//   1. reference the strings of the record on the stack (and the in strings), clear the out strings;
-//   2. copy the record into DLLParams;
-//   3. adopt the host's application window;
-//   4. create one TScannerRX;  5. run the operation;  6. free it;  7. release the references.
-// Steps 6 and 7 run on every path. An error that ends the operation then reaches the host as a
-// structured exception (QRX_EXCEPTION_CODE, see QuillonRX.h); no C++ exception leaves the DLL.
+// The four exports. Each runs the call frame (UCallFrame.h) around one operation of TScannerRX and
+// turns an error that ended the operation into a structured exception for the host
+// (QRX_EXCEPTION_CODE, see QuillonRX.h).
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
 #include "boundary/UAnsiStrings.h"
+#include "boundary/UCallFrame.h"
 #include "boundary/UDLLParams.h"
 #include "scanning/UScannerRX.h"
-#include "ui/UApplication.h"
 #include "ui/UdsDialogs.h"
 
 namespace {
 
-// The message of the last error handed to the host; kept until the next one so that a host's
-// handler can read it after unwinding.
-std::string g_errorText;
-
-// Runs steps 1 to 7 around Operation; false when the operation ended with an error, whose message
-// is then in g_errorText. Nothing here lets an exception out.
-template <class TOperation>
-bool RunFrame(const TScanDLLParams& Params, QRX_String InA, QRX_String InB, TOperation Operation) noexcept
-{
-  try {
-    TScanDLLParams arrived = Params;
-    QRX_String* slots = ParamStringSlots(arrived);
-    TAnsiRef held[kParamStringCount] = {TAnsiRef(slots[0]), TAnsiRef(slots[1]), TAnsiRef(slots[2]),
-                                        TAnsiRef(slots[3]), TAnsiRef(slots[4]), TAnsiRef(slots[5])};
-    TAnsiRef heldA(InA), heldB(InB);
-
-    AssignDLLParams(arrived);
-    TApplication::SetHandle(DLLParams.AppHandle);
-    auto scanner = std::make_unique<TScannerRX>();
-    Operation(*scanner);
-    return true;
-  } catch (const std::exception& e) {
-    g_errorText = e.what();
-  } catch (...) {
-    g_errorText = "Quillon.RX: unknown error";
-  }
-  if (g_errorText.empty())
-    g_errorText = "Quillon.RX: error";
-  return false;
-}
-
 // Kept apart from the exports so that no C++ object is alive in the frames the host unwinds.
 [[noreturn]] __attribute__((noinline)) void RaiseToHost()
 {
-  ULONG_PTR args[2] = {reinterpret_cast<ULONG_PTR>(g_errorText.c_str()), g_errorText.size()};
+  const std::string& text = LastFrameError();
+  ULONG_PTR args[2] = {reinterpret_cast<ULONG_PTR>(text.c_str()), text.size()};
   RaiseException(QRX_EXCEPTION_CODE, EXCEPTION_NONCONTINUABLE, 2, args);
   __builtin_unreachable();
 }
@@ -79,14 +44,14 @@ extern "C" {
 int WINAPI ScanInvoice(TScanDLLParams Params)
 {
   int result = 0;
-  if (!RunFrame(Params, nullptr, nullptr, [&](TScannerRX& s) { result = s.ScanInvoice(); }))
+  if (!RunCallFrame(Params, nullptr, nullptr, [&](TScannerRX& s) { result = s.ScanInvoice(); }))
     RaiseToHost();
   return result;
 }
 
 void WINAPI SetScanMode(TScanDLLParams Params, QRX_String ScannerID, QRX_String ScanMode)
 {
-  if (!RunFrame(Params, ScannerID, ScanMode,
+  if (!RunCallFrame(Params, ScannerID, ScanMode,
                 [&](TScannerRX& s) { s.SetScanMode(AnsiToStd(ScannerID), AnsiToStd(ScanMode)); }))
     RaiseToHost();
 }
@@ -97,7 +62,7 @@ int WINAPI SelectScanner(TScanDLLParams Params, UINT_PTR OnlyIfNoneSelected,
   ClearOut(ScannerID);
   ClearOut(ScanMode);
   bool chosen = false;
-  if (!RunFrame(Params, nullptr, nullptr, [&](TScannerRX& s) {
+  if (!RunCallFrame(Params, nullptr, nullptr, [&](TScannerRX& s) {
         std::string id, mode;
         chosen = s.SelectScanner(LowByte(OnlyIfNoneSelected), id, mode);
         StoreOut(ScannerID, id);
@@ -111,7 +76,7 @@ int WINAPI GetScannerID(TScanDLLParams Params, QRX_String* ScannerID, UINT_PTR S
 {
   ClearOut(ScannerID);
   bool selected = false;
-  if (!RunFrame(Params, nullptr, nullptr, [&](TScannerRX& s) {
+  if (!RunCallFrame(Params, nullptr, nullptr, [&](TScannerRX& s) {
         std::string id;
         int32_t engineType = 0;
         selected = s.GetSelectedScanner(id, engineType);

@@ -1,20 +1,170 @@
-// The call frame as a host sees it: strings held and released, errors as structured exceptions.
+// The boundary as a host sees it: string blocks held and released across calls and unloading, errors
+// as structured exceptions, bad records survived.
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
 
 #include "TestHost.h"
 
+namespace {
+
+// The operations that are not built yet end with an error; every call here is made the way a host's
+// try/except makes it.
+THostException Call(const std::function<void()>& call) { return CallCatchingLibraryError(call); }
+
 TEST(Frame, OperationErrorReachesHostAsStructuredException)
 {
-  int before = THostStrings::LiveBlocks();
+  const int before = THostStrings::LiveBlocks();
   {
     TTestHost host;
     THostParams hp;
     hp.ImageFolder = "C:\\images\\";
     TScanDLLParams p = host.Record(hp);
-    THostException e = CallCatchingLibraryError([&] { host.ScanInvoice(p); });
+    THostException e = Call([&] { host.ScanInvoice(p); });
     EXPECT_TRUE(e.Raised);
     EXPECT_EQ(e.Code, QRX_EXCEPTION_CODE);
+    EXPECT_EQ(e.Flags & EXCEPTION_NONCONTINUABLE, static_cast<DWORD>(EXCEPTION_NONCONTINUABLE));
     EXPECT_NE(e.Message.find("ScanInvoice"), std::string::npos) << e.Message;
+    EXPECT_EQ(THostStrings::RefCount(p.ImageFolder), 2) << "DLLParams holds the record after the call";
   }
   EXPECT_EQ(THostStrings::LiveBlocks(), before);
 }
+
+TEST(Frame, UnloadReleasesWhatDLLParamsHolds)
+{
+  TTestHost host;
+  THostParams hp;
+  hp.ConfigFolder = "C:\\cfg\\";
+  hp.OptionsXML = "<Options/>";
+  TScanDLLParams p = host.Record(hp);
+  Call([&] { host.ScanInvoice(p); });
+  EXPECT_EQ(THostStrings::RefCount(p.ConfigFolder), 2);
+  host.Unload();
+  EXPECT_EQ(THostStrings::RefCount(p.ConfigFolder), 1);
+  EXPECT_EQ(THostStrings::RefCount(p.OptionsXML), 1);
+}
+
+TEST(Frame, UnloadWithoutCallsReleasesNothing)
+{
+  const int before = THostStrings::LiveBlocks();
+  TTestHost host;
+  host.Unload();
+  EXPECT_EQ(THostStrings::LiveBlocks(), before);
+}
+
+TEST(Frame, ConstantRecordComesOutByteIdentical)
+{
+  const char* texts[] = {"r24", "r28", "C:\\配置\\", "C:\\图像\\", "C:\\结果.txt", "<Options/>"};
+  TScanDLLParams p = {};
+  QRX_String* slots = &p.Reserved24;
+  std::vector<std::string> before;
+  for (int i = 0; i < 6; ++i) {
+    slots[i] = THostStrings::Constant(texts[i]);
+    before.emplace_back(slots[i] - 8, slots[i] + std::strlen(texts[i]) + 1);
+  }
+  QRX_String id = THostStrings::Constant("401"), mode = THostStrings::Constant("G");
+  std::string idBefore(id - 8, id + 4);
+  {
+    TTestHost host;
+    p.AppHandle = host.MainWindow();
+    p.HostControl = host.HostControl();
+    for (int i = 0; i < 3; ++i) {
+      Call([&] { host.ScanInvoice(p); });
+      Call([&] { host.SetScanMode(p, id, mode); });
+    }
+  }  // unloads
+  for (int i = 0; i < 6; ++i)
+    EXPECT_EQ(std::string(slots[i] - 8, slots[i] + std::strlen(texts[i]) + 1), before[i]) << texts[i];
+  EXPECT_EQ(std::string(id - 8, id + 4), idBefore);
+}
+
+TEST(Frame, InStringsAreReleasedAfterTheCall)
+{
+  TTestHost host;
+  TScanDLLParams p = host.Record(THostParams());
+  THostString id("401"), mode("P");
+  Call([&] { host.SetScanMode(p, id.S, mode.S); });
+  EXPECT_EQ(THostStrings::RefCount(id.S), 1);
+  EXPECT_EQ(THostStrings::RefCount(mode.S), 1);
+}
+
+TEST(Frame, OutStringsAreClearedWithoutReleasingWhatTheyHeld)
+{
+  TTestHost host;
+  TScanDLLParams p = host.Record(THostParams());
+  THostString stale("stale");
+  QRX_String id = stale.S, mode = stale.S;
+  Call([&] { host.SelectScanner(p, false, &id, &mode); });
+  EXPECT_EQ(id, nullptr);
+  EXPECT_EQ(mode, nullptr);
+  EXPECT_EQ(THostStrings::RefCount(stale.S), 1) << "the library does not release what the variable held";
+}
+
+// Records no host sends on purpose but a host may: the library must answer with an error or a
+// result, never crash.
+struct TBadRecord {
+  const char* Name;
+  std::function<void(TScanDLLParams&, TTestHost&)> Spoil;
+};
+
+TEST(Frame, BadRecordsAreSurvived)
+{
+  const std::string longPath = "C:\\" + std::string(70000, 'x') + "\\";
+  const std::string gbkPath = "C:\\发票\\扫描图像\\";
+  const TBadRecord cases[] = {
+      {"all strings empty", [](TScanDLLParams& p, TTestHost&) { std::fill_n(&p.Reserved24, 6, nullptr); }},
+      {"no windows", [](TScanDLLParams& p, TTestHost&) { p.AppHandle = p.HostControl = nullptr; }},
+      {"stale window handles", [](TScanDLLParams& p, TTestHost&) { p.AppHandle = p.HostControl = reinterpret_cast<HWND>(0xDEAD0); }},
+      {"over-long paths", [&](TScanDLLParams& p, TTestHost&) { p.ConfigFolder = p.ImageFolder = p.ResultFile = THostStrings::Constant(longPath); }},
+      {"non-ASCII paths", [&](TScanDLLParams& p, TTestHost&) { p.ConfigFolder = p.ImageFolder = p.ResultFile = THostStrings::Constant(gbkPath); }},
+      {"garbage reserved slots", [](TScanDLLParams& p, TTestHost&) { p.Reserved8 = p.Reserved12 = p.Reserved20 = ~UINT_PTR(0); }},
+  };
+  const int before = THostStrings::LiveBlocks();
+  for (const TBadRecord& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TTestHost host;
+    THostParams hp;
+    hp.ConfigFolder = "C:\\cfg\\";
+    TScanDLLParams p = host.Record(hp);
+    c.Spoil(p, host);
+    THostString id("401"), mode("G");
+    QRX_String outId = nullptr, outMode = nullptr;
+    for (const auto& call : std::vector<std::function<void()>>{
+             [&] { host.ScanInvoice(p); }, [&] { host.SetScanMode(p, id.S, mode.S); },
+             [&] { host.SelectScanner(p, true, &outId, &outMode); }}) {
+      THostException e = Call(call);
+      if (e.Raised)
+        EXPECT_FALSE(e.Message.empty());
+    }
+    THostStrings::Release(outId);
+    THostStrings::Release(outMode);
+  }
+  EXPECT_EQ(THostStrings::LiveBlocks(), before);
+}
+
+TEST(Frame, ThousandCallsOfEachExportLeaveNoBlockBehind)
+{
+  const int before = THostStrings::LiveBlocks();
+  {
+    TTestHost host;
+    THostParams hp;
+    hp.ConfigFolder = "C:\\cfg\\";
+    hp.ImageFolder = "C:\\img\\";
+    hp.ResultFile = "C:\\img\\result.txt";
+    hp.OptionsXML = "<Options><ScnrList>201;205</ScnrList></Options>";
+    for (int i = 0; i < 1000; ++i) {
+      TScanDLLParams p = host.Record(hp);  // fresh blocks every call, as a host building its record does
+      THostString id("401"), mode("G");
+      QRX_String outId = nullptr, outMode = nullptr;
+      Call([&] { host.ScanInvoice(p); });
+      Call([&] { host.SetScanMode(p, id.S, mode.S); });
+      Call([&] { host.SelectScanner(p, true, &outId, &outMode); });
+      THostStrings::Release(outId);
+      THostStrings::Release(outMode);
+    }
+  }
+  EXPECT_EQ(THostStrings::LiveBlocks(), before);
+}
+
+}  // namespace

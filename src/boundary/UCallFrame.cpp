@@ -1,0 +1,7 @@
+#include "boundary/UCallFrame.h"
+
+std::string& LastFrameError()
+{
+  static std::string text;
+  return text;
+}
