@@ -1,8 +1,53 @@
 #include "ui/UApplication.h"
 
+#include <vector>
+
 namespace {
 HWND g_handle = nullptr;
 HWND g_activeForm = nullptr;
+
+// The thread's windows taken out of input for the time of a modal box, with the activation and focus
+// to give back. Restores on every way out of the scope.
+class TModalBoxScope {
+public:
+  explicit TModalBoxScope(HWND Keep) : FKeep(Keep)
+  {
+    EnumThreadWindows(GetCurrentThreadId(), DisableProc, reinterpret_cast<LPARAM>(this));
+    FActive = GetActiveWindow();
+    FFocus = GetFocus();
+  }
+
+  ~TModalBoxScope()
+  {
+    // Enabled first: a disabled window cannot be activated or take the focus.
+    for (auto it = FDisabled.rbegin(); it != FDisabled.rend(); ++it)
+      if (IsWindow(*it))
+        EnableWindow(*it, TRUE);
+    if (FActive && IsWindow(FActive))
+      SetActiveWindow(FActive);
+    if (FFocus && IsWindow(FFocus))
+      SetFocus(FFocus);
+  }
+
+  TModalBoxScope(const TModalBoxScope&) = delete;
+  TModalBoxScope& operator=(const TModalBoxScope&) = delete;
+
+private:
+  static BOOL CALLBACK DisableProc(HWND Window, LPARAM Self)
+  {
+    auto* self = reinterpret_cast<TModalBoxScope*>(Self);
+    if (Window != self->FKeep && IsWindowVisible(Window) && IsWindowEnabled(Window)) {
+      self->FDisabled.push_back(Window);
+      EnableWindow(Window, FALSE);
+    }
+    return TRUE;
+  }
+
+  HWND FKeep;
+  std::vector<HWND> FDisabled;
+  HWND FActive = nullptr;
+  HWND FFocus = nullptr;
+};
 }  // namespace
 
 void TApplication::SetHandle(HWND Handle)
@@ -17,6 +62,9 @@ void TApplication::SetActiveForm(HWND Form) { g_activeForm = Form; }
 
 int TApplication::ShowMessageBox(const char* Text, const char* Caption, UINT Flags)
 {
-  HWND owner = g_activeForm ? g_activeForm : g_handle;
+  // A form that is gone cannot own the box: the message would be lost with it.
+  HWND form = g_activeForm && IsWindow(g_activeForm) ? g_activeForm : nullptr;
+  HWND owner = form ? form : g_handle;
+  TModalBoxScope scope(form);
   return ::MessageBoxA(owner, Text, Caption, Flags);
 }

@@ -14,7 +14,9 @@ public:
   static HWND ActiveForm();
   static void SetActiveForm(HWND Form);
 
-  // The application's message-box service (owner choice, disabling the thread's other windows,
-  // restoring activation and focus); used by TdsDialogs.
+  // The application's message-box service, used by TdsDialogs: the box belongs to the active library
+  // dialog, else to the application window. While it is open every other visible, enabled top-level
+  // window of this thread is disabled; afterwards exactly those are enabled again and activation and
+  // focus return to where they were. Returns MessageBoxA's answer (0 when no box could be shown).
   static int ShowMessageBox(const char* Text, const char* Caption, UINT Flags);
 };
