@@ -1,0 +1,218 @@
+#include "TestDatabase.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <stdexcept>
+
+#include "data/UAdo.h"
+
+namespace {
+
+std::wstring FromGbk(const std::string& Text) {
+  if (Text.empty()) return std::wstring();
+  std::wstring out(MultiByteToWideChar(936, 0, Text.data(), int(Text.size()), nullptr, 0), L'\0');
+  MultiByteToWideChar(936, 0, Text.data(), int(Text.size()), &out[0], int(out.size()));
+  return out;
+}
+
+std::string ToGbk(const wchar_t* Text, size_t Length) {
+  if (Length == 0) return std::string();
+  std::string out(WideCharToMultiByte(936, 0, Text, int(Length), nullptr, 0, nullptr, nullptr), '\0');
+  WideCharToMultiByte(936, 0, Text, int(Length), &out[0], int(out.size()), nullptr, nullptr);
+  return out;
+}
+
+std::string Literal(const std::string& Text) {
+  std::string out = "'";
+  for (char c : Text) out += c == '\'' ? std::string("''") : std::string(1, c);
+  return out + "'";
+}
+
+// SQLite wants the Unix path of the file; wine's kernel32 gives it.
+std::string UnixFileName(const std::wstring& WindowsPath) {
+  typedef char*(CDECL * TUnixName)(LPCWSTR);
+  const auto unixName = reinterpret_cast<TUnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (!unixName) throw std::runtime_error("TTestDatabase: not running under wine (no wine_get_unix_file_name)");
+  char* path = unixName(WindowsPath.c_str());
+  if (!path) throw std::runtime_error("TTestDatabase: no Unix path for the database file");
+  std::string result = path;
+  HeapFree(GetProcessHeap(), 0, path);
+  return result;
+}
+
+[[noreturn]] void OdbcFailure(const char* What, SQLSMALLINT Type, SQLHANDLE Handle) {
+  SQLWCHAR state[6] = {}, message[SQL_MAX_MESSAGE_LENGTH] = {};
+  SQLINTEGER native = 0;
+  SQLSMALLINT length = 0;
+  SQLGetDiagRecW(Type, Handle, 1, state, &native, message, SQL_MAX_MESSAGE_LENGTH, &length);
+  const std::wstring text(reinterpret_cast<wchar_t*>(message));
+  throw std::runtime_error(std::string("TTestDatabase: ") + What + ": " +
+                           ToGbk(text.c_str(), text.size()));
+}
+
+struct TStatement {
+  SQLHSTMT Handle = SQL_NULL_HSTMT;
+  explicit TStatement(SQLHDBC Dbc) {
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, Dbc, &Handle))) OdbcFailure("statement", SQL_HANDLE_DBC, Dbc);
+  }
+  ~TStatement() { SQLFreeHandle(SQL_HANDLE_STMT, Handle); }
+  void Run(const std::string& Sql) {
+    std::wstring text = FromGbk(Sql);
+    const SQLRETURN r = SQLExecDirectW(Handle, reinterpret_cast<SQLWCHAR*>(&text[0]), SQLINTEGER(text.size()));
+    if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) OdbcFailure(Sql.c_str(), SQL_HANDLE_STMT, Handle);
+  }
+};
+
+typedef int (*TLogCount)();
+typedef BSTR (*TLogItem)(int);
+typedef void (*TLogClear)();
+
+}  // namespace
+
+TTestDatabase::TTestDatabase(const std::vector<TScannerRow>& Rows) {
+  const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  FComInitialized = SUCCEEDED(init);
+  try {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    static LONG serial = 0;
+    FFolder = std::wstring(temp) + L"qrx-db-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+              std::to_wstring(InterlockedIncrement(&serial));
+    CreateDirectoryW(FFolder.c_str(), nullptr);
+    FFile = FFolder + L"\\host.db";
+    DeleteFileW(FFile.c_str());
+    const std::string unixPath = UnixFileName(FFile);
+    // A short busy timeout: a test that leaves a transaction open fails fast instead of hanging.
+    FConnectionString = L"Driver=SQLite3;Database=" + FromGbk(unixPath) + L";Timeout=2000";
+
+    OpenDirect();
+    Exec("CREATE TABLE B_Scanner (FID varchar(20), FType integer, FName varchar(60), FModel varchar(60), "
+         "FScanMode varchar(10), FSelect integer, FConfigFile varchar(255))");
+    for (const TScannerRow& row : Rows) AddScanner(row);
+
+    HRESULT hr = CoCreateInstance(CLSID_AdoConnection, nullptr, CLSCTX_INPROC_SERVER, __uuidof(_Connection),
+                                  reinterpret_cast<void**>(&FConnection));
+    if (FAILED(hr)) throw std::runtime_error("TTestDatabase: cannot create ADODB.Connection");
+    // Held for the log functions, whatever COM does with the server meanwhile.
+    if (!GetModuleHandleExW(0, L"adodb-odbc.dll", &FServer) || !GetProcAddress(FServer, "QrxAdoLogCount"))
+      throw std::runtime_error("TTestDatabase: ADODB.Connection is not served by adodb-odbc.dll (regsvr32 not run?)");
+    BSTR text = SysAllocString(FConnectionString.c_str());
+    hr = FConnection->Open(text, nullptr, nullptr, adOptionUnspecified);
+    SysFreeString(text);
+    if (FAILED(hr)) throw std::runtime_error("TTestDatabase: cannot open the ADO connection");
+    ClearLog();
+  } catch (...) {
+    Release();
+    throw;
+  }
+}
+
+TTestDatabase::~TTestDatabase() { Release(); }
+
+void TTestDatabase::Release() {
+  if (FConnection) {
+    LONG state = adStateClosed;
+    if (SUCCEEDED(FConnection->get_State(&state)) && state == adStateOpen) FConnection->Close();
+    FConnection->Release();
+    FConnection = nullptr;
+  }
+  if (FServer) FreeLibrary(FServer);
+  FServer = nullptr;
+  CloseDirect();
+  if (!FFile.empty()) DeleteFileW(FFile.c_str());
+  if (!FFolder.empty()) RemoveDirectoryW(FFolder.c_str());
+  FFile.clear();
+  FFolder.clear();
+  if (FComInitialized) CoUninitialize();
+  FComInitialized = false;
+}
+
+void TTestDatabase::OpenDirect() {
+  SQLHENV env = SQL_NULL_HENV;
+  SQLHDBC dbc = SQL_NULL_HDBC;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
+    throw std::runtime_error("TTestDatabase: no ODBC environment");
+  FEnv = env;
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) OdbcFailure("connection", SQL_HANDLE_ENV, env);
+  std::wstring text = FConnectionString;
+  if (!SQL_SUCCEEDED(SQLDriverConnectW(dbc, nullptr, reinterpret_cast<SQLWCHAR*>(&text[0]), SQLSMALLINT(text.size()),
+                                       nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT))) {
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    OdbcFailure("connect", SQL_HANDLE_ENV, env);
+  }
+  FDbc = dbc;
+}
+
+void TTestDatabase::CloseDirect() {
+  if (FDbc) {
+    SQLDisconnect(FDbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, FDbc);
+  }
+  if (FEnv) SQLFreeHandle(SQL_HANDLE_ENV, FEnv);
+  FDbc = FEnv = nullptr;
+}
+
+std::vector<std::string> TTestDatabase::Statements() const {
+  const auto count = reinterpret_cast<TLogCount>(reinterpret_cast<void*>(GetProcAddress(FServer, "QrxAdoLogCount")));
+  const auto item = reinterpret_cast<TLogItem>(reinterpret_cast<void*>(GetProcAddress(FServer, "QrxAdoLogItem")));
+  std::vector<std::string> result;
+  for (int i = 0, n = count(); i < n; ++i) {
+    BSTR text = item(i);
+    result.push_back(ToGbk(text, SysStringLen(text)));
+    SysFreeString(text);
+  }
+  return result;
+}
+
+void TTestDatabase::ClearLog() {
+  reinterpret_cast<TLogClear>(reinterpret_cast<void*>(GetProcAddress(FServer, "QrxAdoLogClear")))();
+}
+
+void TTestDatabase::Exec(const std::string& Sql) { TStatement(FDbc).Run(Sql); }
+
+std::vector<std::vector<std::string>> TTestDatabase::Query(const std::string& Sql, const std::string& NullText) {
+  TStatement st(FDbc);
+  st.Run(Sql);
+  SQLSMALLINT columns = 0;
+  SQLNumResultCols(st.Handle, &columns);
+  std::vector<std::vector<std::string>> rows;
+  SQLRETURN r;
+  while ((r = SQLFetch(st.Handle)) != SQL_NO_DATA) {
+    if (!SQL_SUCCEEDED(r)) OdbcFailure(Sql.c_str(), SQL_HANDLE_STMT, st.Handle);
+    std::vector<std::string> row;
+    for (SQLUSMALLINT i = 1; i <= SQLUSMALLINT(columns); ++i) {
+      SQLWCHAR value[4096];
+      SQLLEN indicator = 0;
+      if (!SQL_SUCCEEDED(SQLGetData(st.Handle, i, SQL_C_WCHAR, value, sizeof value, &indicator)))
+        OdbcFailure(Sql.c_str(), SQL_HANDLE_STMT, st.Handle);
+      row.push_back(indicator == SQL_NULL_DATA
+                        ? NullText
+                        : ToGbk(reinterpret_cast<wchar_t*>(value), wcslen(reinterpret_cast<wchar_t*>(value))));
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+std::vector<TScannerRow> TTestDatabase::ScannerRows() {
+  std::vector<TScannerRow> rows;
+  for (const auto& r : Query("SELECT FID, FType, FName, FModel, FScanMode, FSelect, FConfigFile FROM B_Scanner "
+                             "ORDER BY FID", ""))
+    rows.push_back({r[0], atoi(r[1].c_str()), r[2], r[3], r[4], atoi(r[5].c_str()), r[6]});
+  return rows;
+}
+
+void TTestDatabase::AddScanner(const TScannerRow& Row) {
+  Exec("INSERT INTO B_Scanner (FID, FType, FName, FModel, FScanMode, FSelect, FConfigFile) VALUES (" +
+       Literal(Row.FID) + ", " + std::to_string(Row.FType) + ", " + Literal(Row.FName) + ", " + Literal(Row.FModel) +
+       ", " + Literal(Row.FScanMode) + ", " + std::to_string(Row.FSelect) + ", " + Literal(Row.FConfigFile) + ")");
+}
+
+void TTestDatabase::DropTable(const std::string& Name) { Exec("DROP TABLE " + Name); }
+
+void TTestDatabase::CloseConnection() {
+  if (FAILED(FConnection->Close())) throw std::runtime_error("TTestDatabase: cannot close the ADO connection");
+}
