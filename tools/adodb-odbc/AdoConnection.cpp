@@ -569,13 +569,11 @@ HRESULT STDMETHODCALLTYPE TAdoConnection::CommitTrans() { return EndTransaction(
 HRESULT STDMETHODCALLTYPE TAdoConnection::RollbackTrans() { return EndTransaction(SQL_ROLLBACK); }
 
 HRESULT CreateConnection(REFIID riid, void** ppv) {
-  ComPtr<TAdoConnection> object;
-  object.Attach(new TAdoConnection);
+  ComPtr<TAdoConnection> object = Adopt<TAdoConnection>(new TAdoConnection);
   return object->QueryInterface(riid, ppv);
 }
 
 HRESULT CreateCommand(REFIID riid, void** ppv) {
-  ComPtr<_Command> object;
-  object.Attach(new TAdoCommand);
+  ComPtr<_Command> object = Adopt<_Command>(new TAdoCommand);
   return object->QueryInterface(riid, ppv);
 }

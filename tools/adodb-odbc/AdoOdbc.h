@@ -15,6 +15,16 @@
 
 using Microsoft::WRL::ComPtr;
 
+// Takes over the reference a new object starts with. (mingw-w64's ComPtr::Attach adds a reference
+// of its own, unlike the documented one, so it would leak every object.)
+template <class I, class T>
+ComPtr<I> Adopt(T* Object)
+{
+  ComPtr<I> p;
+  *p.GetAddressOf() = Object;
+  return p;
+}
+
 // ---- server lifetime and the statement log ----
 
 void ServerAddRef();

@@ -560,14 +560,12 @@ HRESULT STDMETHODCALLTYPE TAdoField::get_ActualSize(ADO_LONGPTR* pl) {
 }  // namespace
 
 ComPtr<_Recordset> NewRecordset(TAdoConnection* Connection, const std::wstring& Source, TResult&& Result) {
-  ComPtr<TAdoRecordset> recordset;
-  recordset.Attach(new TAdoRecordset);
+  ComPtr<TAdoRecordset> recordset = Adopt<TAdoRecordset>(new TAdoRecordset);
   recordset->Take(Connection, Source, std::move(Result));
   return ComPtr<_Recordset>(recordset.Get());
 }
 
 HRESULT CreateRecordset(REFIID riid, void** ppv) {
-  ComPtr<_Recordset> object;
-  object.Attach(new TAdoRecordset);
+  ComPtr<_Recordset> object = Adopt<_Recordset>(new TAdoRecordset);
   return object->QueryInterface(riid, ppv);
 }

@@ -1,0 +1,442 @@
+#include "data/UAdoDataSet.h"
+
+#include <climits>
+
+#include "util/UStrConv.h"
+#include "util/UdsErrors.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+// A BSTR owned by the object.
+class TBStr {
+public:
+  TBStr() = default;
+  explicit TBStr(const std::string& Text)
+  {
+    std::wstring wide = AnsiToWide(Text);
+    FValue = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    if (!FValue)
+      throw EDatabaseError("Out of memory");
+  }
+  ~TBStr() { SysFreeString(FValue); }
+  TBStr(const TBStr&) = delete;
+  TBStr& operator=(const TBStr&) = delete;
+  BSTR Get() const { return FValue; }
+  BSTR* Out()
+  {
+    SysFreeString(FValue);
+    FValue = nullptr;
+    return &FValue;
+  }
+  std::string Ansi() const { return FValue ? WideToAnsi(std::wstring(FValue, SysStringLen(FValue))) : std::string(); }
+
+private:
+  BSTR FValue = nullptr;
+};
+
+// A VARIANT cleared with the object.
+class TVariant {
+public:
+  TVariant() { VariantInit(&FValue); }
+  ~TVariant() { VariantClear(&FValue); }
+  TVariant(const TVariant&) = delete;
+  TVariant& operator=(const TVariant&) = delete;
+  VARIANT& Get() { return FValue; }
+  VARIANT* Out()
+  {
+    VariantClear(&FValue);
+    return &FValue;
+  }
+
+  // VT_BSTR holding Text (UTF-16 of the GBK text).
+  static void Text(TVariant& v, const std::string& Text)
+  {
+    std::wstring wide = AnsiToWide(Text);
+    v.Out()->vt = VT_BSTR;
+    v.FValue.bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    if (!v.FValue.bstrVal) {
+      v.FValue.vt = VT_EMPTY;
+      throw EDatabaseError("Out of memory");
+    }
+  }
+  // An optional argument that is left out.
+  static void Missing(TVariant& v)
+  {
+    v.Out()->vt = VT_ERROR;
+    v.FValue.scode = DISP_E_PARAMNOTFOUND;
+  }
+
+private:
+  VARIANT FValue;
+};
+
+// The description an error object holds, if the failing call left one on this thread.
+std::string ErrorInfoText()
+{
+  ComPtr<IErrorInfo> info;
+  if (GetErrorInfo(0, &info) != S_OK || !info)
+    return {};
+  TBStr description;
+  if (FAILED(info->GetDescription(description.Out())))
+    return {};
+  return description.Ansi();
+}
+
+// The descriptions in the connection's Errors collection, one a line.
+std::string ConnectionErrorsText(_Connection* Connection)
+{
+  if (!Connection)
+    return {};
+  ComPtr<Errors> errors;
+  long count = 0;
+  if (FAILED(Connection->get_Errors(&errors)) || !errors || FAILED(errors->get_Count(&count)))
+    return {};
+  std::string text;
+  for (long i = 0; i < count; ++i) {
+    TVariant index;
+    index.Get().vt = VT_I4;
+    index.Get().lVal = i;
+    ComPtr<Error> error;
+    TBStr description;
+    if (FAILED(errors->get_Item(index.Get(), &error)) || !error || FAILED(error->get_Description(description.Out())))
+      continue;
+    std::string line = description.Ansi();
+    if (line.empty())
+      continue;
+    if (!text.empty())
+      text += "\r\n";
+    text += line;
+  }
+  return text;
+}
+
+std::string SystemErrorText(HRESULT hr)
+{
+  wchar_t* buffer = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string text;
+  if (n && buffer)
+    text = Trim(WideToAnsi(std::wstring(buffer, n)));
+  LocalFree(buffer);
+  if (text.empty()) {
+    char code[32];
+    snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
+    text = std::string("ADO error ") + code;
+  }
+  return text;
+}
+
+// Drops the error object a failure left behind, so that it is not taken for a later one's.
+void ForgetError(HRESULT hr)
+{
+  if (FAILED(hr))
+    SetErrorInfo(0, nullptr);
+}
+
+// A variant as text; NULL and empty are NULL.
+TFieldValue VariantText(VARIANT& Value)
+{
+  TFieldValue out;
+  if (Value.vt == VT_NULL || Value.vt == VT_EMPTY)
+    return out;
+  out.IsNull = false;
+  if (Value.vt == VT_BSTR) {
+    out.Text = Value.bstrVal ? WideToAnsi(std::wstring(Value.bstrVal, SysStringLen(Value.bstrVal))) : std::string();
+    return out;
+  }
+  if (Value.vt == (VT_ARRAY | VT_UI1) && Value.parray) {
+    void* data = nullptr;
+    if (SUCCEEDED(SafeArrayAccessData(Value.parray, &data))) {
+      LONG lower = 0, upper = -1;
+      SafeArrayGetLBound(Value.parray, 1, &lower);
+      SafeArrayGetUBound(Value.parray, 1, &upper);
+      if (upper >= lower)
+        out.Text.assign(static_cast<const char*>(data), static_cast<size_t>(upper - lower + 1));
+      SafeArrayUnaccessData(Value.parray);
+    }
+    return out;
+  }
+  TVariant text;
+  if (FAILED(VariantChangeType(text.Out(), &Value, VARIANT_ALPHABOOL, VT_BSTR)) || text.Get().vt != VT_BSTR)
+    throw EDatabaseError("Field value cannot be read as text");
+  BSTR b = text.Get().bstrVal;
+  out.Text = b ? WideToAnsi(std::wstring(b, SysStringLen(b))) : std::string();
+  return out;
+}
+}  // namespace
+
+void RaiseAdoError(HRESULT hr, _Connection* Connection)
+{
+  std::string text = ErrorInfoText();
+  if (text.empty())
+    text = ConnectionErrorsText(Connection);
+  if (text.empty())
+    text = SystemErrorText(hr);
+  throw EDatabaseError(text);
+}
+
+TFieldType FieldTypeOfAdo(DataTypeEnum AdoType, ADO_LONGPTR DefinedSize, int& Size)
+{
+  int size = DefinedSize < 0 ? 0 : DefinedSize > INT_MAX ? INT_MAX : static_cast<int>(DefinedSize);
+  Size = 0;
+  switch (AdoType) {
+    case adTinyInt:
+    case adSmallInt:
+      return ftSmallint;
+    case adUnsignedTinyInt:
+    case adUnsignedSmallInt:
+      return ftWord;
+    case adInteger:
+    case adUnsignedInt:
+      return ftInteger;
+    case adBigInt:
+    case adUnsignedBigInt:
+      return ftLargeint;
+    case adBoolean:
+      return ftBoolean;
+    case adSingle:
+    case adDouble:
+      return ftFloat;
+    case adCurrency:
+      return ftCurrency;
+    case adDecimal:
+    case adNumeric:
+    case adVarNumeric:
+      return ftBCD;
+    case adDBDate:
+      return ftDate;
+    case adDBTime:
+      return ftTime;
+    case adDate:
+    case adDBTimeStamp:
+    case adFileTime:
+      return ftDateTime;
+    case adGUID:
+      return ftGuid;
+    case adChar:
+    case adVarChar:
+    case adBSTR:
+      Size = size;
+      return ftString;
+    case adWChar:
+    case adVarWChar:
+      Size = size;
+      return ftWideString;
+    case adLongVarChar:
+      return ftMemo;
+    case adLongVarWChar:
+      return ftWideMemo;
+    case adBinary:
+      Size = size;
+      return ftBytes;
+    case adVarBinary:
+      Size = size;
+      return ftVarBytes;
+    case adLongVarBinary:
+      return ftBlob;
+    default:
+      return ftUnknown;
+  }
+}
+
+// ---- TADODataSet ----
+
+TADODataSet::~TADODataSet() { Close(); }
+
+void TADODataSet::SetConnection(_Connection* Connection) { FConnection = Connection; }
+
+void TADODataSet::Open()
+{
+  if (Active())
+    return;
+  ComPtr<_Recordset> recordset;
+  HRESULT hr = CoCreateInstance(CLSID_AdoRecordset, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&recordset));
+  if (FAILED(hr))
+    RaiseAdoError(hr, nullptr);
+  AdoCheck(recordset->put_CursorLocation(adUseClient), FConnection.Get());
+
+  TVariant source, connection;
+  TVariant::Text(source, FCommandText);
+  if (FConnection) {
+    connection.Get().vt = VT_DISPATCH;
+    connection.Get().pdispVal = FConnection.Get();
+    FConnection->AddRef();
+  } else {
+    TVariant::Missing(connection);
+  }
+  AdoCheck(recordset->Open(source.Get(), connection.Get(), adOpenStatic, adLockOptimistic, adCmdText), FConnection.Get());
+
+  LONG state = adStateClosed;
+  if (FAILED(recordset->get_State(&state)) || !(state & adStateOpen))
+    throw EDatabaseError("CommandText does not return a result set");
+
+  ComPtr<Fields> fields;
+  long count = 0;
+  AdoCheck(recordset->get_Fields(&fields), FConnection.Get());
+  AdoCheck(fields->get_Count(&count), FConnection.Get());
+  std::vector<TFieldDef> defs;
+  std::vector<ComPtr<Field>> items;
+  for (long i = 0; i < count; ++i) {
+    TVariant index;
+    index.Get().vt = VT_I4;
+    index.Get().lVal = i;
+    ComPtr<Field> field;
+    AdoCheck(fields->get_Item(index.Get(), &field), FConnection.Get());
+    TBStr name;
+    DataTypeEnum type = adEmpty;
+    ADO_LONGPTR definedSize = 0;
+    AdoCheck(field->get_Name(name.Out()), FConnection.Get());
+    AdoCheck(field->get_Type(&type), FConnection.Get());
+    AdoCheck(field->get_DefinedSize(&definedSize), FConnection.Get());
+    TFieldDef def;
+    def.Name = name.Ansi();
+    def.DataType = FieldTypeOfAdo(type, definedSize, def.Size);
+    defs.push_back(def);
+    items.push_back(field);
+  }
+
+  FRecordset = recordset;
+  FFieldDefs.swap(defs);
+  FFields.swap(items);
+  try {
+    ApplyFilter();
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+void TADODataSet::Close()
+{
+  FFields.clear();
+  FFieldDefs.clear();
+  if (FRecordset) {
+    ForgetError(FRecordset->Close());
+    FRecordset.Reset();
+  }
+}
+
+void TADODataSet::SetFilter(const std::string& Filter)
+{
+  FFilter = Filter;
+  ApplyFilter();
+}
+
+void TADODataSet::SetFiltered(bool Filtered)
+{
+  FFiltered = Filtered;
+  ApplyFilter();
+}
+
+void TADODataSet::ApplyFilter()
+{
+  if (!FRecordset)
+    return;
+  TVariant criteria;
+  TVariant::Text(criteria, FFiltered ? FFilter : std::string());
+  AdoCheck(FRecordset->put_Filter(criteria.Get()), FConnection.Get());
+}
+
+int TADODataSet::RecordCount()
+{
+  if (!FRecordset)
+    return 0;
+  ADO_LONGPTR count = 0;
+  AdoCheck(FRecordset->get_RecordCount(&count), FConnection.Get());
+  if (count > INT_MAX)
+    return INT_MAX;
+  return count < 0 ? -1 : static_cast<int>(count);
+}
+
+TFieldDef TADODataSet::FieldDefAt(int Index) const
+{
+  if (Index < 0 || Index >= FieldCount())
+    throw EDatabaseError("Field index out of range");
+  return FFieldDefs[static_cast<size_t>(Index)];
+}
+
+void TADODataSet::First()
+{
+  CheckActive();
+  VARIANT_BOOL bof = VARIANT_FALSE, eof = VARIANT_FALSE;
+  AdoCheck(FRecordset->get_BOF(&bof), FConnection.Get());
+  AdoCheck(FRecordset->get_EOF(&eof), FConnection.Get());
+  if (bof && eof)
+    return;  // no records: ADO refuses to move
+  AdoCheck(FRecordset->MoveFirst(), FConnection.Get());
+}
+
+void TADODataSet::Next()
+{
+  CheckActive();
+  if (!Eof())
+    AdoCheck(FRecordset->MoveNext(), FConnection.Get());
+}
+
+bool TADODataSet::Eof() const
+{
+  if (!FRecordset)
+    return true;
+  VARIANT_BOOL eof = VARIANT_TRUE;
+  AdoCheck(FRecordset->get_EOF(&eof), FConnection.Get());
+  return eof != VARIANT_FALSE;
+}
+
+TFieldValue TADODataSet::FieldValueAt(int Index) const
+{
+  CheckActive();
+  if (Index < 0 || Index >= FieldCount())
+    throw EDatabaseError("Field index out of range");
+  VARIANT_BOOL bof = VARIANT_FALSE, eof = VARIANT_FALSE;
+  AdoCheck(FRecordset->get_BOF(&bof), FConnection.Get());
+  AdoCheck(FRecordset->get_EOF(&eof), FConnection.Get());
+  if (bof || eof)
+    return {};  // no current record
+  TVariant value;
+  AdoCheck(FFields[static_cast<size_t>(Index)]->get_Value(value.Out()), FConnection.Get());
+  return VariantText(value.Get());
+}
+
+// ---- TADOCommand ----
+
+Command15* TADOCommand::Command()
+{
+  if (!FCommand) {
+    HRESULT hr = CoCreateInstance(CLSID_AdoCommand, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&FCommand));
+    if (FAILED(hr))
+      RaiseAdoError(hr, nullptr);
+  }
+  return FCommand.Get();
+}
+
+void TADOCommand::SetConnection(_Connection* Connection)
+{
+  AdoCheck(Command()->putref_ActiveConnection(Connection), Connection);
+  FConnection = Connection;
+}
+
+void TADOCommand::SetCommandText(const std::string& SQL)
+{
+  TBStr text(SQL);
+  AdoCheck(Command()->put_CommandText(text.Get()), FConnection.Get());
+  FCommandText = SQL;
+}
+
+int TADOCommand::Execute()
+{
+  TVariant rowsAffected, parameters;
+  TVariant::Missing(parameters);
+  ComPtr<_Recordset> discarded;
+  AdoCheck(Command()->Execute(rowsAffected.Out(), &parameters.Get(), adCmdText, &discarded), FConnection.Get());
+  if (discarded) {
+    LONG state = adStateClosed;
+    if (SUCCEEDED(discarded->get_State(&state)) && (state & adStateOpen))
+      ForgetError(discarded->Close());
+  }
+  TVariant count;
+  if (FAILED(VariantChangeType(count.Out(), &rowsAffected.Get(), 0, VT_I4)))
+    return -1;  // the database did not say
+  return count.Get().lVal;
+}
