@@ -1,6 +1,7 @@
 #include "scanning/UScanner.h"
 
 #include "boundary/UDLLParams.h"
+#include "util/UdsEnvironment.h"
 #include "util/UdsErrors.h"
 #include "util/UdsIOUtils.h"
 
@@ -14,4 +15,4 @@ int32_t TScanner::ScanInvoice()
   return 0;
 }
 
-std::string TScanner::TwainFolder() { throw EdsError("TScanner.TwainFolder is not built yet"); }
+std::string TScanner::TwainFolder() { return TdsEnvironment::GetSystemFolder(0) + "Twain_32\\"; }

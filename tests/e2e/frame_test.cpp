@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 
+#include "BoxRecorder.h"
 #include "TestHost.h"
 
 namespace {
@@ -141,6 +142,24 @@ TEST(Frame, BadRecordsAreSurvived)
     THostStrings::Release(outMode);
   }
   EXPECT_EQ(THostStrings::LiveBlocks(), before);
+}
+
+TEST(Frame, RecordWithoutConnectionIsReportedNotCrashedOn)
+{
+  ASSERT_EQ(GetACP(), 936u);
+  TTestHost host;
+  TBoxRecorder boxes;
+  TScanDLLParams p = host.Record(THostParams());  // Connection 0
+  QRX_String id = nullptr;
+  int selected = -1;
+  THostException e = Call([&] { selected = host.GetScannerID(p, &id, true); });
+  EXPECT_FALSE(e.Raised) << e.Message;
+  EXPECT_EQ(selected, 0);
+  EXPECT_EQ(id, nullptr);
+  ASSERT_EQ(boxes.Count(), 2u) << "the failed query, then the prompt";
+  EXPECT_EQ(boxes.Boxes()[0].Icon, UINT(MB_ICONERROR));
+  EXPECT_FALSE(boxes.Boxes()[0].Text.empty());
+  EXPECT_EQ(boxes.Boxes()[1].Text, L"您尚未选择任何扫描仪，系统无法确定扫描仪的型号！");
 }
 
 TEST(Frame, ThousandCallsOfEachExportLeaveNoBlockBehind)

@@ -1,0 +1,94 @@
+// GetScannerID through the export and LoadDriverFiles directly, over an ADO connection to a SQLite
+// catalogue (tools/adodb-odbc). Prints figures; not a test.
+// From the repository root (the wine tests register adodb-odbc.dll; the regsvr32 line does it by hand):
+//   cmake --build $QRX_BUILD/x86_64 --target getscannerid_bench
+//   (cd $QRX_BUILD/x86_64/bin && wine-run regsvr32 /s adodb-odbc.dll)   # wine-run = cmake/wine-run
+//   cmake/wine-run $QRX_BUILD/x86_64/bin/getscannerid_bench.exe
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "HostStrings.h"
+#include "TestDatabase.h"
+#include "TestHost.h"
+#include "boundary/UDLLParams.h"
+#include "scanning/UScannerRX.h"
+
+namespace {
+
+double Seconds()
+{
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return double(now.QuadPart) / double(frequency.QuadPart);
+}
+
+std::vector<TScannerRow> Catalogue(int Rows, int Selected)
+{
+  std::vector<TScannerRow> rows;
+  for (int i = 0; i < Rows; ++i) {
+    const std::string id = std::to_string(100 + i);
+    rows.push_back({id, 100 + i % 150, "扫描仪" + id, "M" + id, i % 3 == 0 ? "G" : "", i == Selected ? 1 : 0,
+                    "Drv" + id + "\\a.ds; Drv" + id + "\\b.ds;Drv" + id + "\\c.ds"});
+  }
+  return rows;
+}
+
+void BenchGetScannerID(const char* Label, int Rows, int Calls)
+{
+  TTestDatabase db(Catalogue(Rows, Rows / 2));
+  TTestHost host;
+  THostParams hp;
+  hp.Connection = db.HostConnection();
+  TScanDLLParams p = host.Record(hp);
+  int found = 0;
+  const double start = Seconds();
+  for (int i = 0; i < Calls; ++i) {
+    THostString id;
+    found += host.GetScannerID(p, &id.S, false);
+  }
+  const double elapsed = Seconds() - start;
+  std::printf("GetScannerID, %-22s %6d calls  %8.1f calls/s  %7.3f ms/call  (found %d)\n", Label, Calls,
+              Calls / elapsed, 1000 * elapsed / Calls, found);
+}
+
+void BenchLoadDriverFiles(int Rows, int Calls)
+{
+  TTestDatabase db(Catalogue(Rows, 0));
+  TScanDLLParams p = {};
+  p.Connection = db.HostConnection();
+  AssignDLLParams(p);
+  TStringList list;
+  size_t items = 0;
+  const double start = Seconds();
+  for (int i = 0; i < Calls; ++i) {
+    TScannerRX::LoadDriverFiles(std::to_string(100 + (i * 7919) % Rows), list);
+    items += list.size();
+  }
+  const double elapsed = Seconds() - start;
+  ClearDLLParams();
+  std::printf("LoadDriverFiles, %d-row catalogue, %d calls  %7.3f ms/call  (%zu paths)\n", Rows, Calls,
+              1000 * elapsed / Calls, items);
+}
+
+}  // namespace
+
+int main()
+{
+  try {
+    BenchGetScannerID("10-row catalogue", 10, 2000);
+    BenchGetScannerID("1,000-row catalogue", 1000, 1000);
+    BenchLoadDriverFiles(1000, 1000);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "getscannerid_bench: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,25 @@
+// The scanner catalogue, table B_Scanner of the host's database: the statements the library issues
+// against it and the recording of a selection. Values enter the SQL as string literals, never as
+// parameters.
+#pragma once
+#include <string>
+
+class TScannerCatalogue {
+public:
+  TScannerCatalogue() = delete;
+
+  // The selected scanner's id and engine type.
+  static const char* const SelectedScannerSQL;
+  // Marks ScannerID selected / clears every other row.
+  static std::string SelectSQL(const std::string& ScannerID);
+  static std::string UnselectOthersSQL(const std::string& ScannerID);
+  // The scanner's driver file names, ";"-separated.
+  static std::string DriverFilesSQL(const std::string& ScannerID);
+
+#ifdef _WIN32
+  // Afterwards exactly ScannerID is selected: two statements over the host's connection, each its
+  // own transaction, each failure reported to the user by the kit. When the chosen row cannot be
+  // marked, the others are left as they were.
+  static void MarkSelected(const std::string& ScannerID);
+#endif
+};

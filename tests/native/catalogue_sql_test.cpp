@@ -1,0 +1,33 @@
+// The statements on B_Scanner, byte for byte: the host's database sees exactly these texts.
+#include <gtest/gtest.h>
+
+#include "catalogue/UScannerCatalogue.h"
+
+TEST(CatalogueSql, SelectedScannerQuery)
+{
+  EXPECT_STREQ("SELECT FID, FType FROM B_Scanner WHERE FSelect = 1", TScannerCatalogue::SelectedScannerSQL);
+}
+
+TEST(CatalogueSql, StatementsQuoteTheIdAsALiteral)
+{
+  struct Case {
+    const char* id;
+    const char* literal;
+  } cases[] = {
+      {"201", "'201'"},
+      {"O'1", "'O''1'"},          // inner quote doubled
+      {"'", "''''"},              // nothing but a quote
+      {"", "''"},                 // empty id still a literal
+      {"1' OR '1'='1", "'1'' OR ''1''=''1'"},  // injection attempt stays inside the literal
+      {"扫描", "'扫描'"},           // GBK bytes pass through unchanged
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    EXPECT_EQ(std::string("UPDATE B_Scanner SET FSelect = 1 WHERE FID = ") + c.literal,
+              TScannerCatalogue::SelectSQL(c.id));
+    EXPECT_EQ(std::string("UPDATE B_Scanner SET FSelect = 0 WHERE FID <> ") + c.literal,
+              TScannerCatalogue::UnselectOthersSQL(c.id));
+    EXPECT_EQ(std::string("SELECT FConfigFile FROM B_Scanner WHERE FID = ") + c.literal,
+              TScannerCatalogue::DriverFilesSQL(c.id));
+  }
+}
