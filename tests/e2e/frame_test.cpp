@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "BoxRecorder.h"
+#include "TestDatabase.h"
 #include "TestHost.h"
 
 namespace {
@@ -30,6 +31,32 @@ TEST(Frame, OperationErrorReachesHostAsStructuredException)
     EXPECT_EQ(THostStrings::RefCount(p.ImageFolder), 2) << "DLLParams holds the record after the call";
   }
   EXPECT_EQ(THostStrings::LiveBlocks(), before);
+}
+
+TEST(Frame, EachCallWorksWithItsOwnRecordOnly)
+{
+  TTestDatabase first({{"201", 1, "甲", "A", "G", 1, "a.ds"}});
+  TTestDatabase second({{"305", 1, "乙", "B", "P", 1, "b.ds"}});
+  TTestHost host;
+  THostString image1("C:\\first\\"), image2("D:\\second\\");
+  TScanDLLParams p1 = host.Record(THostParams());
+  p1.Connection = first.HostConnection();
+  p1.ImageFolder = image1.S;
+  TScanDLLParams p2 = p1;
+  p2.Connection = second.HostConnection();
+  p2.ImageFolder = image2.S;
+
+  THostString id1, id2;
+  ASSERT_EQ(host.GetScannerID(p1, &id1.S, false), 1);
+  EXPECT_EQ(id1.Text(), "201");
+  EXPECT_EQ(THostStrings::RefCount(image1.S), 2);
+
+  ASSERT_EQ(host.GetScannerID(p2, &id2.S, false), 1);
+  EXPECT_EQ(id2.Text(), "305") << "the second call reads only the second record";
+  EXPECT_EQ(THostStrings::RefCount(image1.S), 1) << "the first record's strings released exactly once";
+  EXPECT_EQ(THostStrings::RefCount(image2.S), 2);
+  host.Unload();
+  EXPECT_EQ(THostStrings::RefCount(image2.S), 1);
 }
 
 TEST(Frame, UnloadReleasesWhatDLLParamsHolds)
@@ -164,10 +191,12 @@ TEST(Frame, RecordWithoutConnectionIsReportedNotCrashedOn)
 
 TEST(Frame, ThousandCallsOfEachExportLeaveNoBlockBehind)
 {
+  TTestDatabase db({{"401", 150, "松下", "KV-S2025C", "G", 1, "a.ds"}});
   const int before = THostStrings::LiveBlocks();
   {
     TTestHost host;
     THostParams hp;
+    hp.Connection = db.HostConnection();
     hp.ConfigFolder = "C:\\cfg\\";
     hp.ImageFolder = "C:\\img\\";
     hp.ResultFile = "C:\\img\\result.txt";
@@ -181,6 +210,9 @@ TEST(Frame, ThousandCallsOfEachExportLeaveNoBlockBehind)
       Call([&] { host.SelectScanner(p, true, &outId, &outMode); });
       THostStrings::Release(outId);
       THostStrings::Release(outMode);
+      QRX_String selected = nullptr;
+      ASSERT_EQ(host.GetScannerID(p, &selected, true), 1);
+      THostStrings::Release(selected);
     }
   }
   EXPECT_EQ(THostStrings::LiveBlocks(), before);
