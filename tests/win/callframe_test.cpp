@@ -14,7 +14,9 @@
 #include "ui/UApplication.h"
 #include "util/UdsErrors.h"
 
-// Live C++ allocations of the whole program (library code included: it is linked in).
+// Live C++ allocations of the whole program (library code included: it is linked in). The
+// replacements pair malloc with free, which GCC cannot see through the inlined containers.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 static std::atomic<long> g_liveAllocations{0};
 void* operator new(size_t n)
 {

@@ -123,8 +123,9 @@ TEST_F(Catalogue, FailedQueryIsShownAndFindsNothing)
     ASSERT_EQ(FBoxes.Count(), 1u);
     EXPECT_EQ(FBoxes.Last().Caption, L"提示");
     EXPECT_EQ(FBoxes.Last().Icon, UINT(MB_ICONERROR));
-    if (!closeConnection)
+    if (!closeConnection) {
       EXPECT_NE(FBoxes.Last().Text.find(L"B_Scanner"), std::wstring::npos) << "the database's own message";
+    }
   }
 }
 
