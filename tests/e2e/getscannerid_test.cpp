@@ -51,8 +51,9 @@ protected:
     r.Raised = e.Raised;
     r.IdEmpty = id.S == nullptr;
     r.Id = id.Text();
-    if (id.S)
+    if (id.S) {
       EXPECT_EQ(THostStrings::RefCount(id.S), 1) << "a new string the host owns";
+    }
     return r;
   }
 
