@@ -1,11 +1,10 @@
 #include "scanning/UScanConfig.h"
 
-#include <windows.h>
-
 #include "scanning/UScannerRX.h"
 #include "util/UIniFile.h"
 #include "util/UStrConv.h"
 #include "util/UdsEnvironment.h"
+#include "util/UdsIOUtils.h"
 
 namespace {
 
@@ -28,7 +27,7 @@ void PreparePanasonicDriver(const std::string& DriverFile)
   };
   for (const auto& e : entries) {
     if (ini.ReadString("Image", e.Ident, "") != e.Value) {
-      TScanConfig::ClearReadOnly(ini.FileName());
+      TdsIOUtils::ClearReadOnly(ini.FileName());
       ini.WriteString("Image", e.Ident, e.Value);
     }
   }
@@ -36,19 +35,10 @@ void PreparePanasonicDriver(const std::string& DriverFile)
 
 }  // namespace
 
-void TScanConfig::ClearReadOnly(const std::string& FileName)
-{
-  DWORD attrs = GetFileAttributesA(FileName.c_str());
-  if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY))
-    SetFileAttributesA(FileName.c_str(), attrs & ~FILE_ATTRIBUTE_READONLY);
-}
-
 void TScanConfig::Prepare(const std::string& ScannerID, const TStringList& DriverFiles)
 {
   {
-    std::string name = TScannerRX::ScanConfigFileName();
-    ClearReadOnly(name);
-    TIniFile ini(name);
+    TIniFile ini(TScannerRX::ScanConfigFileName());  // writable from here on
     const std::string section = TScannerRX::ScannerSectionName(ScannerID);
     const int32_t scannerType = TdsEnvironment::IsWin2KOrLater() ? ini.ReadInteger(section, "ScanThread_2K", 2)
                                                                  : ini.ReadInteger(section, "ScanThread_98", 1);

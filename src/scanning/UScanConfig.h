@@ -13,7 +13,4 @@ public:
   // Raises EConvertError for an id that is not an integer (before anything is written) and
   // EFileError naming the file for a write the system refuses.
   static void Prepare(const std::string& ScannerID, const TStringList& DriverFiles);
-
-  // Clears FileName's read-only attribute; a missing file is left alone.
-  static void ClearReadOnly(const std::string& FileName);
 };

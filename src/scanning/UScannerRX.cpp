@@ -4,9 +4,9 @@
 #include "catalogue/UScannerCatalogue.h"
 #include "data/UAdoDataSet.h"
 #include "data/UdsAdoDBKit.h"
-#include "scanning/UScanConfig.h"
 #include "util/UStrConv.h"
 #include "util/UdsErrors.h"
+#include "util/UdsIOUtils.h"
 
 // Operations still to be built fail loudly rather than pretend to work.
 bool TScannerRX::SelectScanner(bool, std::string&, std::string&)
@@ -43,7 +43,7 @@ bool TScannerRX::GetSelectedScanner(std::string& ScannerID, int32_t& ScannerType
 std::string TScannerRX::ScanConfigFileName()
 {
   std::string name = ParamConfigFolder() + "simple.cfg";
-  TScanConfig::ClearReadOnly(name);
+  TdsIOUtils::ClearReadOnly(name);
   return name;
 }
 

@@ -54,6 +54,13 @@ std::string TdsIOUtils::NormalizeDirectory(const std::string& Path)
   return Path + "\\";
 }
 
+void TdsIOUtils::ClearReadOnly(const std::string& FileName)
+{
+  DWORD attr = GetFileAttributesA(FileName.c_str());
+  if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesA(FileName.c_str(), attr & ~FILE_ATTRIBUTE_READONLY);
+}
+
 bool TdsIOUtils::RemoveFile(const std::string& FileName)
 {
   // The system would cut a name with a NUL inside short and delete another file.

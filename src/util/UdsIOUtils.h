@@ -12,6 +12,8 @@ public:
   static std::string GetFileName(const std::string& Path);
   // As above; without extension when WithExtension is false (a name without "." gives "").
   static std::string GetFileName(const std::string& Path, bool WithExtension);
+  // Clears FileName's read-only attribute; a missing file is left alone.
+  static void ClearReadOnly(const std::string& FileName);
   // Deletes FileName, clearing its read-only attribute first. True when no such file exists
   // afterwards; false when the deletion failed. Never raises.
   static bool RemoveFile(const std::string& FileName);

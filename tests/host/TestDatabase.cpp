@@ -5,23 +5,10 @@
 
 #include <stdexcept>
 
+#include "TestHost.h"
 #include "data/UAdo.h"
 
 namespace {
-
-std::wstring FromGbk(const std::string& Text) {
-  if (Text.empty()) return std::wstring();
-  std::wstring out(MultiByteToWideChar(936, 0, Text.data(), int(Text.size()), nullptr, 0), L'\0');
-  MultiByteToWideChar(936, 0, Text.data(), int(Text.size()), &out[0], int(out.size()));
-  return out;
-}
-
-std::string ToGbk(const wchar_t* Text, size_t Length) {
-  if (Length == 0) return std::string();
-  std::string out(WideCharToMultiByte(936, 0, Text, int(Length), nullptr, 0, nullptr, nullptr), '\0');
-  WideCharToMultiByte(936, 0, Text, int(Length), &out[0], int(out.size()), nullptr, nullptr);
-  return out;
-}
 
 std::string Literal(const std::string& Text) {
   std::string out = "'";
@@ -49,7 +36,7 @@ std::string UnixFileName(const std::wstring& WindowsPath) {
   SQLGetDiagRecW(Type, Handle, 1, state, &native, message, SQL_MAX_MESSAGE_LENGTH, &length);
   const std::wstring text(reinterpret_cast<wchar_t*>(message));
   throw std::runtime_error(std::string("TTestDatabase: ") + What + ": " +
-                           ToGbk(text.c_str(), text.size()));
+                           Gbk(text));
 }
 
 struct TStatement {
@@ -59,7 +46,7 @@ struct TStatement {
   }
   ~TStatement() { SQLFreeHandle(SQL_HANDLE_STMT, Handle); }
   void Run(const std::string& Sql) {
-    std::wstring text = FromGbk(Sql);
+    std::wstring text = Wide(Sql);
     const SQLRETURN r = SQLExecDirectW(Handle, reinterpret_cast<SQLWCHAR*>(&text[0]), SQLINTEGER(text.size()));
     if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) OdbcFailure(Sql.c_str(), SQL_HANDLE_STMT, Handle);
   }
@@ -85,7 +72,7 @@ TTestDatabase::TTestDatabase(const std::vector<TScannerRow>& Rows) {
     DeleteFileW(FFile.c_str());
     const std::string unixPath = UnixFileName(FFile);
     // A short busy timeout: a test that leaves a transaction open fails fast instead of hanging.
-    FConnectionString = L"Driver=SQLite3;Database=" + FromGbk(unixPath) + L";Timeout=2000";
+    FConnectionString = L"Driver=SQLite3;Database=" + Wide(unixPath) + L";Timeout=2000";
 
     OpenDirect();
     Exec("CREATE TABLE B_Scanner (FID varchar(20), FType integer, FName varchar(60), FModel varchar(60), "
@@ -161,7 +148,7 @@ std::vector<std::string> TTestDatabase::Statements() const {
   std::vector<std::string> result;
   for (int i = 0, n = count(); i < n; ++i) {
     BSTR text = item(i);
-    result.push_back(ToGbk(text, SysStringLen(text)));
+    result.push_back(Gbk(std::wstring(text, SysStringLen(text))));
     SysFreeString(text);
   }
   return result;
@@ -190,7 +177,7 @@ std::vector<std::vector<std::string>> TTestDatabase::Query(const std::string& Sq
         OdbcFailure(Sql.c_str(), SQL_HANDLE_STMT, st.Handle);
       row.push_back(indicator == SQL_NULL_DATA
                         ? NullText
-                        : ToGbk(reinterpret_cast<wchar_t*>(value), wcslen(reinterpret_cast<wchar_t*>(value))));
+                        : Gbk(reinterpret_cast<wchar_t*>(value)));
     }
     rows.push_back(row);
   }

@@ -35,6 +35,16 @@ std::wstring Wide(const std::string& Gbk)
   return w;
 }
 
+std::string Gbk(const std::wstring& Wide)
+{
+  if (Wide.empty())
+    return {};
+  int n = WideCharToMultiByte(936, 0, Wide.data(), static_cast<int>(Wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(936, 0, Wide.data(), static_cast<int>(Wide.size()), s.data(), n, nullptr, nullptr);
+  return s;
+}
+
 TTestHost::TTestHost(const char* LibraryPath)
 {
   RegisterClasses();

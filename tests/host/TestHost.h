@@ -61,5 +61,6 @@ private:
   std::vector<QRX_String> FRecordStrings;
 };
 
-// UTF-16 of GBK bytes (the tests compare texts as UTF-16).
+// UTF-16 of GBK bytes (the tests compare texts as UTF-16), and back.
 std::wstring Wide(const std::string& Gbk);
+std::string Gbk(const std::wstring& Wide);
