@@ -4,14 +4,26 @@
 
 #include <olectl.h>
 
-#include <mutex>
 
 namespace {
 
 HMODULE Module = nullptr;
 LONG ServerRefs = 0;
 
-std::mutex LogLock;
+// The server is registered "Both": statements may come from any thread. (No std::mutex: the i686
+// build uses the compilers without a thread library.)
+struct TLogLock {
+  CRITICAL_SECTION Section;
+  TLogLock() { InitializeCriticalSection(&Section); }
+  ~TLogLock() { DeleteCriticalSection(&Section); }
+} LogLock;
+class TLogGuard {
+public:
+  TLogGuard() { EnterCriticalSection(&LogLock.Section); }
+  ~TLogGuard() { LeaveCriticalSection(&LogLock.Section); }
+  TLogGuard(const TLogGuard&) = delete;
+  TLogGuard& operator=(const TLogGuard&) = delete;
+};
 std::vector<std::wstring> Log;
 
 struct TAdoMessage {
@@ -92,7 +104,7 @@ void ServerAddRef() { InterlockedIncrement(&ServerRefs); }
 void ServerRelease() { InterlockedDecrement(&ServerRefs); }
 
 void LogStatement(const std::wstring& Sql) {
-  std::lock_guard<std::mutex> lock(LogLock);
+  TLogGuard lock;
   Log.push_back(Sql);
 }
 
@@ -172,19 +184,19 @@ HRESULT STDAPICALLTYPE DllUnregisterServer() {
 
 // The statement log, for tests: every statement text handed to the database, in order.
 int QrxAdoLogCount() {
-  std::lock_guard<std::mutex> lock(LogLock);
+  TLogGuard lock;
   return int(Log.size());
 }
 
 // The Index-th statement (0 first) as a BSTR that the caller frees; nullptr out of range.
 BSTR QrxAdoLogItem(int Index) {
-  std::lock_guard<std::mutex> lock(LogLock);
+  TLogGuard lock;
   if (Index < 0 || size_t(Index) >= Log.size()) return nullptr;
   return SysAllocStringLen(Log[Index].data(), UINT(Log[Index].size()));
 }
 
 void QrxAdoLogClear() {
-  std::lock_guard<std::mutex> lock(LogLock);
+  TLogGuard lock;
   Log.clear();
 }
 
