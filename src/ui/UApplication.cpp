@@ -57,6 +57,9 @@ void TApplication::SetHandle(HWND Handle)
 }
 
 HWND TApplication::Handle() { return g_handle; }
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+HINSTANCE TApplication::Instance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 HWND TApplication::ActiveForm() { return g_activeForm; }
 void TApplication::SetActiveForm(HWND Form) { g_activeForm = Form; }
 

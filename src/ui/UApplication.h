@@ -10,6 +10,10 @@ public:
   static void SetHandle(HWND Handle);
   static HWND Handle();
 
+  // The module that holds the library's code and resources (Quillon.RX.dll; a test program that
+  // links the library's units statically).
+  static HINSTANCE Instance();
+
   // The library dialog that is running modally, or 0. Set by the dialog base while it runs.
   static HWND ActiveForm();
   static void SetActiveForm(HWND Form);
