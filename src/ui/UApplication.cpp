@@ -5,6 +5,7 @@
 namespace {
 HWND g_handle = nullptr;
 HWND g_activeForm = nullptr;
+TApplication::TCursor g_cursor = TApplication::crDefault;
 
 // The thread's windows taken out of input for the time of a modal box, with the activation and focus
 // to give back. Restores on every way out of the scope.
@@ -33,11 +34,15 @@ public:
   TModalBoxScope& operator=(const TModalBoxScope&) = delete;
 
 private:
-  static BOOL CALLBACK DisableProc(HWND Window, LPARAM Self)
+  static BOOL CALLBACK DisableProc(HWND Window, LPARAM Self) noexcept
   {
     auto* self = reinterpret_cast<TModalBoxScope*>(Self);
     if (Window != self->FKeep && IsWindowVisible(Window) && IsWindowEnabled(Window)) {
-      self->FDisabled.push_back(Window);
+      try {
+        self->FDisabled.push_back(Window);
+      } catch (...) {
+        return FALSE;  // out of memory: leave the rest enabled rather than lose track of them
+      }
       EnableWindow(Window, FALSE);
     }
     return TRUE;
@@ -57,6 +62,36 @@ void TApplication::SetHandle(HWND Handle)
 }
 
 HWND TApplication::Handle() { return g_handle; }
+
+void TApplication::SetScreenCursor(TCursor Cursor)
+{
+  g_cursor = Cursor;
+  ::SetCursor(LoadCursor(nullptr, Cursor == crHourGlass ? IDC_WAIT : IDC_ARROW));
+}
+
+TApplication::TCursor TApplication::ScreenCursor() { return g_cursor; }
+
+bool TApplication::ApplyScreenCursor()
+{
+  if (g_cursor == crDefault)
+    return false;
+  ::SetCursor(LoadCursor(nullptr, IDC_WAIT));
+  return true;
+}
+
+void TApplication::ProcessMessages()
+{
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    // A WM_QUIT belongs to the host's own message loop: put it back for that loop to see.
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 HINSTANCE TApplication::Instance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }

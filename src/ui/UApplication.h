@@ -14,6 +14,18 @@ public:
   // links the library's units statically).
   static HINSTANCE Instance();
 
+  // The screen cursor of the library's windows: crDefault (0) or crHourGlass (-11). Setting it
+  // shows it at once; the library's windows keep showing it (ApplyScreenCursor from their
+  // WM_SETCURSOR) until it is set back to crDefault.
+  enum TCursor : int { crDefault = 0, crHourGlass = -11 };
+  static void SetScreenCursor(TCursor Cursor);
+  static TCursor ScreenCursor();
+  // For a library window's WM_SETCURSOR: true when it set the screen cursor (return TRUE then).
+  static bool ApplyScreenCursor();
+
+  // Dispatches every message waiting in this thread's queue, then returns.
+  static void ProcessMessages();
+
   // The library dialog that is running modally, or 0. Set by the dialog base while it runs.
   static HWND ActiveForm();
   static void SetActiveForm(HWND Form);
