@@ -8,19 +8,12 @@
 
 namespace {
 
-// Folder part of a path: up to and including its last "\" or ":" ("" when it has neither).
-std::string FolderOf(const std::string& Path)
-{
-  size_t p = Path.find_last_of("\\:");
-  return p == std::string::npos ? std::string() : Path.substr(0, p + 1);
-}
-
 // The Panasonic driver reads its page and crop settings from its own INI file; the engine needs
 // every page and automatic cropping. Values already right are not written, so a correct file
 // (read-only or not) stays untouched.
 void PreparePanasonicDriver(const std::string& DriverFile)
 {
-  TIniFile ini(FolderOf(DriverFile) + "PANA_S2025.INI");
+  TIniFile ini(TdsIOUtils::GetFolder(DriverFile) + "PANA_S2025.INI");
   const struct { const char* Ident; const char* Value; } entries[] = {
       {"Page", "All Pages"},
       {"AutoCrop", "ON"},

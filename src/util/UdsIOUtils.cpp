@@ -6,22 +6,34 @@
 #include <windows.h>
 #endif
 
-namespace {
-// Position of the last byte in Path that is one of Delimiters and a character of its own, not the
-// second byte of a GBK double-byte character (those may be 0x5C, the code of "\").
-size_t LastDelimiter(const std::string& Path, const char* Delimiters)
+bool TdsIOUtils::IsLeadByte(unsigned char Byte)
+{
+#ifdef _WIN32
+  return IsDBCSLeadByte(Byte) != 0;
+#else
+  // The native build has no system code page: it stands in for code page 936 (GBK).
+  return Byte >= 0x81 && Byte <= 0xFE;
+#endif
+}
+
+size_t TdsIOUtils::LastDelimiter(const std::string& Path, const char* Delimiters)
 {
   size_t last = std::string::npos;
   for (size_t i = 0; i < Path.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(Path[i]);
-    if (c >= 0x81 && c <= 0xFE && i + 1 < Path.size())
-      ++i;
+    if (IsLeadByte(c) && i + 1 < Path.size())
+      ++i;  // the trail byte may be 0x5C, the code of "\"
     else if (c != 0 && std::strchr(Delimiters, c))
       last = i;
   }
   return last;
 }
-}  // namespace
+
+std::string TdsIOUtils::GetFolder(const std::string& Path)
+{
+  size_t cut = LastDelimiter(Path, "\\:");
+  return cut == std::string::npos ? std::string() : Path.substr(0, cut + 1);
+}
 
 std::string TdsIOUtils::GetFileName(const std::string& Path)
 {

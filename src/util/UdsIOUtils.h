@@ -8,6 +8,13 @@ public:
 
   // Path with one trailing "\" when it names an existing directory, else "".
   static std::string NormalizeDirectory(const std::string& Path);
+  // Whether Byte begins a double-byte character in the system's ANSI code page.
+  static bool IsLeadByte(unsigned char Byte);
+  // Position of the last byte of Path that is one of Delimiters and a character of its own (never
+  // the second byte of a double-byte character, which may be 0x5C, the code of "\"); npos if none.
+  static size_t LastDelimiter(const std::string& Path, const char* Delimiters);
+  // The folder part of Path: up to and including its last "\" or ":" ("" when it has neither).
+  static std::string GetFolder(const std::string& Path);
   // The name part of Path (after the last "\", or ":" when Path has a drive or share part).
   static std::string GetFileName(const std::string& Path);
   // As above; without extension when WithExtension is false (a name without "." gives "").

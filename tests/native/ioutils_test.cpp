@@ -57,4 +57,27 @@ TEST(GetFileNameTest, WithoutExtension)
   }
 }
 
+TEST(GetFolderTest, UpToTheLastBackslashOrColon)
+{
+  struct Case {
+    const char* path;
+    const char* expected;
+  } cases[] = {
+    {"C:\\Eng\\img\\p.tif", "C:\\Eng\\img\\"},
+    {"C:p.tif", "C:"},
+    {"p.tif", ""},
+    {"", ""},
+    {"\\\\server\\share\\a.ds", "\\\\server\\share\\"},
+    {"C:\\Twain_32\\", "C:\\Twain_32\\"},
+    // A GBK character whose second byte is 0x5C (the code of a backslash) is not a delimiter.
+    {"C:\\淺\\p.tif", "C:\\淺\\"},
+    {"C:\\dir\\淺", "C:\\dir\\"},
+    {"淺p.tif", ""},
+    // A lead byte at the very end has no trail byte: the byte before still counts.
+    {"C:\\a\\\x81", "C:\\a\\"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(TdsIOUtils::GetFolder(c.path), c.expected) << c.path;
+}
+
 }  // namespace

@@ -91,6 +91,16 @@ TEST_F(IOUtilsFolder, NormalizeDirectoryOfFolderEndingInGbkCharacterWithBackslas
   EXPECT_EQ(TdsIOUtils::NormalizeDirectory(dir + "\\"), dir + "\\");
 }
 
+// Lead bytes come from the system's code page (936 here), not from a table of the library's own.
+TEST(IOUtilsLeadBytes, FollowTheAnsiCodePage)
+{
+  ASSERT_EQ(GetACP(), 936u);
+  for (int b = 0; b < 256; ++b)
+    EXPECT_EQ(TdsIOUtils::IsLeadByte(static_cast<unsigned char>(b)), IsDBCSLeadByteEx(936, static_cast<BYTE>(b)) != 0) << b;
+  EXPECT_EQ(TdsIOUtils::GetFolder("D:\\扫描淺\\p.tif"), "D:\\扫描淺\\");
+  EXPECT_EQ(TdsIOUtils::GetFolder("D:\\x\\扫描淺"), "D:\\x\\");
+}
+
 TEST_F(IOUtilsFolder, RemoveFileDeletesPlainAndReadOnlyFiles)
 {
   for (DWORD attributes : {DWORD(FILE_ATTRIBUTE_NORMAL), DWORD(FILE_ATTRIBUTE_READONLY),
