@@ -1,24 +1,37 @@
 #!/usr/bin/env python3
-"""Checks the built i686 product as a host's loader sees it.
+"""Checks the built i686 product as a host's loader and a host's call sites see it.
 
-Quillon.RX.dll: PE32 for i386; export directory named "Quillon.RX.dll"; exactly the four exports,
-undecorated, with their ordinals; each removes its argument bytes (ret imm16); imports only system
-DLLs, borlndmm.dll and ScanReco.dll. borlndmm.dll: the three Delphi memory-manager names.
+Quillon.RX.dll:
+- PE32 for i386, a DLL; subsystem and OS version at most 5.1 (Windows XP's loader refuses more);
+- the export directory names "Quillon.RX.dll"; exactly the four exports, undecorated, with their
+  ordinals;
+- each export removes its argument bytes (ret imm16) and reads its arguments where a stdcall caller
+  put them: the 48-byte record at [ebp+8], the first argument after it at [ebp+8+48], nothing
+  beyond its last argument;
+- imports only from system DLLs, borlndmm.dll and ScanReco.dll, and every imported system function
+  is in the allowlist (xp-imports.txt beside this script: functions Microsoft documents as present on
+  Windows XP SP3); with --xp-exports, also in the export lists of XP's own DLLs.
+borlndmm.dll: the three Delphi memory-manager names.
 """
 import argparse
+import os
 import re
 import struct
 import subprocess
 import sys
 
-EXPORTS = {"ScanInvoice": (1, 0x30), "SetScanMode": (2, 0x38), "SelectScanner": (3, 0x3C), "GetScannerID": (4, 0x38)}
-SYSTEM_DLLS = {
-    "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "ole32.dll", "oleaut32.dll", "shell32.dll",
-    "comctl32.dll", "comdlg32.dll", "shlwapi.dll", "version.dll", "imm32.dll", "msvcrt.dll", "winmm.dll",
-    "winspool.drv", "uxtheme.dll", "msimg32.dll",
+# name: (ordinal, argument bytes, offsets from ebp of the arguments after the record)
+EXPORTS = {
+    "ScanInvoice": (1, 0x30, []),
+    "SetScanMode": (2, 0x38, [0x38, 0x3C]),
+    "SelectScanner": (3, 0x3C, [0x38, 0x3C, 0x40]),
+    "GetScannerID": (4, 0x38, [0x38, 0x3C]),
 }
+RECORD_OFFSET = 0x8
+RECORD_SIZE = 48
 ALLOWED_OTHER = {"borlndmm.dll", "scanreco.dll"}
 BORLNDMM_NAMES = {"@Borlndmm@SysGetMem$qqri", "@Borlndmm@SysFreeMem$qqrpv", "@Borlndmm@SysReallocMem$qqrpvi"}
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 class PE:
@@ -39,6 +52,9 @@ class PE:
         else:
             self.image_base = struct.unpack_from("<Q", d, opt + 24)[0]
             dirs = opt + 112
+        (self.os_version, _, self.subsystem_version) = (
+            struct.unpack_from("<HH", d, opt + 40), struct.unpack_from("<HH", d, opt + 44),
+            struct.unpack_from("<HH", d, opt + 48))
         self.dirs = [struct.unpack_from("<II", d, dirs + 8 * i) for i in range(16)]
         self.sections = []
         sect = opt + optsize
@@ -76,41 +92,100 @@ class PE:
         return self.cstr(name_rva), result
 
     def imports(self):
+        """{dll (lower case): [function name, or "@N" for an import by ordinal N]}"""
         rva, _ = self.dirs[1]
-        dlls = []
+        result = {}
+        if not rva:
+            return result
         o = self.off(rva)
+        thunk_size, ordinal_flag = (4, 0x80000000) if self.magic == 0x10B else (8, 1 << 63)
         while True:
             ilt, _, _, name, iat = struct.unpack_from("<IIIII", self.data, o)
             if not name:
                 break
-            dlls.append(self.cstr(name))
+            names = result.setdefault(self.cstr(name).lower(), [])
+            t = self.off(ilt or iat)
+            while True:
+                entry = struct.unpack_from("<I" if thunk_size == 4 else "<Q", self.data, t)[0]
+                if not entry:
+                    break
+                names.append("@%d" % (entry & 0xFFFF) if entry & ordinal_flag else self.cstr((entry & 0x7FFFFFFF) + 2))
+                t += thunk_size
             o += 20
-        return dlls
+        return result
 
 
-def ret_sizes(objdump, path, image_base, rva):
-    """The immediate of every ret in the function that starts at rva."""
-    start = image_base + rva
-    out = subprocess.run([objdump, "-d", "--no-show-raw-insn", "--start-address=%#x" % start,
-                          "--stop-address=%#x" % (start + 0x4000), path],
-                         check=True, capture_output=True, text=True).stdout
-    rets = []
-    seen_first = False
+def function_text(objdump, path, symbol):
+    """The disassembly lines of a function and of its split-off ".cold" part."""
+    out = subprocess.run([objdump, "-d", "--no-show-raw-insn", path], check=True, capture_output=True,
+                         text=True).stdout
+    lines, inside = [], False
     for line in out.splitlines():
-        if re.match(r"^[0-9a-f]+ <.*>:$", line):
-            if seen_first:
-                break  # the next function begins
-            seen_first = True
+        m = re.match(r"^[0-9a-f]+ <(.*)>:$", line)
+        if m:
+            inside = m.group(1) in (symbol, symbol + ".cold")
             continue
+        if inside:
+            lines.append(line)
+    return lines
+
+
+def ret_sizes(lines):
+    rets = []
+    for line in lines:
         m = re.search(r"\bret[lw]?\s*(\$0x[0-9a-f]+)?\s*$", line)
         if m:
             rets.append(int(m.group(1)[1:], 16) if m.group(1) else 0)
     return rets
 
 
+def frame_arguments(lines):
+    """Every non-negative offset from ebp that the code reads or addresses (arguments and the return
+    address live there)."""
+    return sorted({int(m.group(1), 16) for line in lines for m in re.finditer(r"[^-]\b(0x[0-9a-f]+)\(%ebp\)", line)})
+
+
+def load_allowlist(path):
+    allowed = {}
+    dll = None
+    for raw in open(path, encoding="utf-8"):
+        line = raw.split("#", 1)[0].strip()
+        if not line:
+            continue
+        m = re.match(r"^\[(.+)\]$", line)
+        if m:
+            dll = m.group(1).lower()
+            allowed.setdefault(dll, set())
+        else:
+            if dll is None:
+                raise ValueError("%s: an entry before the first [dll] header" % path)
+            allowed[dll].add(line.split()[0])
+    return allowed
+
+
+def load_xp_exports(folder):
+    lists = {}
+    for name in os.listdir(folder):
+        if name.endswith(".txt") and name != "overrides.txt":
+            with open(os.path.join(folder, name), encoding="latin-1") as f:
+                lists[name[:-4].lower() + ".dll"] = {
+                    l.strip() for l in f if l.strip() and not l.startswith("#")}
+    gone, added = set(), set()
+    overrides = os.path.join(folder, "overrides.txt")
+    if os.path.exists(overrides):
+        for l in open(overrides, encoding="latin-1"):
+            l = l.strip()
+            if l.startswith("-") or l.startswith("+"):
+                dll, fn = l[1:].split("!", 1)
+                (gone if l[0] == "-" else added).add((dll.lower() + ".dll", fn))
+    return lists, gone, added
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--objdump", default="i686-w64-mingw32-objdump")
+    ap.add_argument("--allowlist", default=os.path.join(HERE, "xp-imports.txt"))
+    ap.add_argument("--xp-exports", help="folder of XP's export lists, one <dll>.txt each (cross-check)")
     ap.add_argument("dll")
     ap.add_argument("borlndmm")
     a = ap.parse_args()
@@ -125,21 +200,51 @@ def main():
     check(pe.magic == 0x10B, "PE32 optional header (magic %#x)" % pe.magic)
     check(pe.machine == 0x14C, "machine i386 (%#x)" % pe.machine)
     check(bool(pe.characteristics & 0x2000), "image is a DLL")
+    check(pe.subsystem_version <= (5, 1), "subsystem version %d.%d at most 5.1" % pe.subsystem_version)
+    check(pe.os_version <= (5, 1), "OS version %d.%d at most 5.1" % pe.os_version)
+
     name, exports = pe.exports()
     check(name == "Quillon.RX.dll", "export directory names %r" % name)
     check(set(exports) == set(EXPORTS), "exactly the four exports (found %s)" % sorted(exports))
-    for export, (ordinal, argbytes) in EXPORTS.items():
+    for export, (ordinal, argbytes, offsets) in EXPORTS.items():
         if export not in exports:
             continue
         got_ord, rva = exports[export]
         check(got_ord == ordinal, "%s has ordinal %d (found %d)" % (export, ordinal, got_ord))
-        rets = ret_sizes(a.objdump, a.dll, pe.image_base, rva)
+        lines = function_text(a.objdump, a.dll, "_%s@%d" % (export, argbytes))
+        rets = ret_sizes(lines)
         check(bool(rets) and all(r == argbytes for r in rets),
               "%s returns with ret %#x (found %s)" % (export, argbytes, [hex(r) for r in rets]))
-    imports = [d.lower() for d in pe.imports()]
-    bad = [d for d in imports if d not in SYSTEM_DLLS and d not in ALLOWED_OTHER and not d.startswith("api-ms-win-")]
-    check(not bad, "imports only system DLLs, borlndmm.dll and ScanReco.dll (others: %s)" % bad)
+        seen = frame_arguments(lines)
+        args = [o for o in seen if o >= RECORD_OFFSET]
+        check(RECORD_OFFSET in args, "%s reads the record at [ebp+%#x]" % (export, RECORD_OFFSET))
+        for o in offsets:
+            check(o in args, "%s reads its argument at [ebp+%#x]" % (export, o))
+        beyond = [hex(o) for o in args if o >= RECORD_OFFSET + argbytes]
+        check(not beyond, "%s reads nothing beyond its %d argument bytes (found %s)" % (export, argbytes, beyond))
+
+    imports = pe.imports()
+    allowed = load_allowlist(a.allowlist)
     check("borlndmm.dll" in imports, "imports borlndmm.dll")
+    for dll in sorted(imports):
+        if dll in ALLOWED_OTHER:
+            continue
+        if dll not in allowed:
+            check(False, "import from %s, which is not an allowed system DLL" % dll)
+            continue
+        for fn in sorted(imports[dll]):
+            check(fn in allowed[dll], "import %s!%s is allowed on Windows XP SP3" % (dll, fn))
+    if a.xp_exports:
+        lists, gone, added = load_xp_exports(a.xp_exports)
+        for dll in sorted(imports):
+            if dll in ALLOWED_OTHER:
+                continue
+            if dll not in lists:
+                check(False, "no XP export list for %s" % dll)
+                continue
+            missing = [fn for fn in imports[dll]
+                       if (dll, fn) not in added and (fn not in lists[dll] or (dll, fn) in gone)]
+            check(not missing, "every import from %s is exported by XP's %s (missing: %s)" % (dll, dll, missing))
 
     mm = PE(a.borlndmm)
     _, mm_exports = mm.exports()
