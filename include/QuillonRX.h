@@ -20,6 +20,9 @@
  *   ExceptionInformation[1]  length of the message in bytes
  * The message stays readable until the next call into the library.
  *
+ * Bad slots. A HostControl or Connection that is neither form raises the library's error (below)
+ * naming the slot; the library never calls through a pointer it has not verified. 0 means none.
+ *
  * Page notification. During ScanInvoice the library sends QRX_WM_NEWPAGE (WM_APP + 100 = 32868), both
  * parameters 0, to the window HostControl after every page it delivers.
  *
@@ -43,12 +46,19 @@ typedef char* QRX_String;
 
 typedef struct TScanDLLParams {
   HWND AppHandle;        /* owner of the library's dialogs and busy window */
-  HWND HostControl;      /* parent of message boxes, receiver of QRX_WM_NEWPAGE; its direct child
-                            windows are disabled while the busy window is up */
+  void* HostControl;     /* the host's main window control: parent of message boxes, receiver of
+                            QRX_WM_NEWPAGE; its direct child windows are disabled while the busy
+                            window is up. Either its window handle (HWND), or the address of the
+                            window-control object of a host built with Delphi's VCL, whose window
+                            the library finds by the properties the VCL sets on it ("ControlOfs"...,
+                            "Delphi"...). The window must belong to the calling thread. */
   UINT_PTR Reserved8;    /* not read */
   UINT_PTR Reserved12;   /* not read */
-  void* Connection;      /* the host's open ADO _Connection interface
-                            ({00000550-0000-0010-8000-00AA006D2EA4}); borrowed, never released */
+  void* Connection;      /* the host's open ADO connection: either its _Connection interface
+                            ({00000550-0000-0010-8000-00AA006D2EA4}), or the address of an object
+                            of the host (such as a VCL TADOConnection) that holds that interface in
+                            one of its first 256 pointer-sized fields. Borrowed: never opened,
+                            closed or released by the library. */
   UINT_PTR Reserved20;   /* not read */
   QRX_String Reserved24; /* held and released like the others, not read */
   QRX_String Reserved28; /* held and released like the others, not read */

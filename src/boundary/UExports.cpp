@@ -8,6 +8,7 @@
 #include "boundary/UAnsiStrings.h"
 #include "boundary/UCallFrame.h"
 #include "boundary/UDLLParams.h"
+#include "boundary/UHostObjects.h"
 #include "scanning/UScannerRX.h"
 #include "ui/UdsDialogs.h"
 
@@ -83,7 +84,7 @@ int WINAPI GetScannerID(TScanDLLParams Params, QRX_String* ScannerID, UINT_PTR S
         if (selected)
           StoreOut(ScannerID, id);
         else if (LowByte(ShowPrompt))
-          TdsDialogs::ShowOwnedMsg(DLLParams.HostControl, "您尚未选择任何扫描仪，系统无法确定扫描仪的型号！", mkWarning);
+          TdsDialogs::ShowOwnedMsg(THostObjects::ControlWindow(), "您尚未选择任何扫描仪，系统无法确定扫描仪的型号！", mkWarning);
       }))
     RaiseToHost();
   return selected ? 1 : 0;

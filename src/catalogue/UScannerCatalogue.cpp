@@ -4,7 +4,9 @@
 
 #ifdef _WIN32
 #include "boundary/UDLLParams.h"
+#include "boundary/UHostObjects.h"
 #include "data/UdsAdoDBKit.h"
+#include "ui/UdsDialogs.h"
 #endif
 
 const char* const TScannerCatalogue::SelectedScannerSQL = "SELECT FID, FType FROM B_Scanner WHERE FSelect = 1";
@@ -28,11 +30,16 @@ std::string TScannerCatalogue::DriverFilesSQL(const std::string& ScannerID)
 void TScannerCatalogue::MarkSelected(const std::string& ScannerID)
 {
   TdsAdoDBKit kit;
-  kit.AttachConnection(DLLParams.Connection);
-  // The kit has reported a failure already. When the chosen row could not be marked, the others keep
-  // their marks: clearing them would leave the catalogue with no scanner selected at all.
-  if (kit.ExecSQL(SelectSQL(ScannerID)) < 0)
+  kit.AttachConnection(THostObjects::Connection().Get());
+  // A count of -1 without an error is a connection that reports no counts (SQL Server under
+  // SET NOCOUNT ON): the statement ran. Only a database error stops the second statement, so that
+  // the previous selection stays rather than leaving the catalogue with no scanner selected.
+  std::string error;
+  if (kit.ExecSQL(SelectSQL(ScannerID), error) < 0 && !error.empty()) {
+    TdsDialogs::ShowWarning(error);
     return;
-  kit.ExecSQL(UnselectOthersSQL(ScannerID));
+  }
+  if (kit.ExecSQL(UnselectOthersSQL(ScannerID), error) < 0 && !error.empty())
+    TdsDialogs::ShowWarning(error);
 }
 #endif

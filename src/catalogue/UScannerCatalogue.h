@@ -18,8 +18,8 @@ public:
 
 #ifdef _WIN32
   // Afterwards exactly ScannerID is selected: two statements over the host's connection, each its
-  // own transaction, each failure reported to the user by the kit. When the chosen row cannot be
-  // marked, the others are left as they were.
+  // own transaction, each database error shown to the user as a warning. When the chosen row cannot
+  // be marked, the others are left as they were. A connection that reports no counts is no error.
   static void MarkSelected(const std::string& ScannerID);
 #endif
 };

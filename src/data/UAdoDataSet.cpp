@@ -83,34 +83,6 @@ std::string ErrorInfoText()
   return description.Ansi();
 }
 
-// The descriptions in the connection's Errors collection, one a line.
-std::string ConnectionErrorsText(_Connection* Connection)
-{
-  if (!Connection)
-    return {};
-  ComPtr<Errors> errors;
-  long count = 0;
-  if (FAILED(Connection->get_Errors(&errors)) || !errors || FAILED(errors->get_Count(&count)))
-    return {};
-  std::string text;
-  for (long i = 0; i < count; ++i) {
-    TVariant index;
-    index.Get().vt = VT_I4;
-    index.Get().lVal = i;
-    ComPtr<Error> error;
-    TBStr description;
-    if (FAILED(errors->get_Item(index.Get(), &error)) || !error || FAILED(error->get_Description(description.Out())))
-      continue;
-    std::string line = description.Ansi();
-    if (line.empty())
-      continue;
-    if (!text.empty())
-      text += "\r\n";
-    text += line;
-  }
-  return text;
-}
-
 std::string SystemErrorText(HRESULT hr)
 {
   wchar_t* buffer = nullptr;
@@ -167,14 +139,34 @@ TFieldValue VariantText(VARIANT& Value)
 }
 }  // namespace
 
-void RaiseAdoError(HRESULT hr, _Connection* Connection)
+void RaiseAdoError(HRESULT hr, IUnknown* Object, REFIID Iid)
 {
-  std::string text = ErrorInfoText();
-  if (text.empty())
-    text = ConnectionErrorsText(Connection);
+  // COM's rule: the thread's error object describes this failure only when the object says it
+  // reports errors through it for that interface. Otherwise it is some earlier failure's.
+  std::string text;
+  ComPtr<ISupportErrorInfo> support;
+  if (Object && SUCCEEDED(Object->QueryInterface(IID_PPV_ARGS(&support))) &&
+      support->InterfaceSupportsErrorInfo(Iid) == S_OK)
+    text = ErrorInfoText();
+  else
+    SetErrorInfo(0, nullptr);
+  // Never the connection's Errors collection: ADO keeps it across successful calls, so it may
+  // describe a failure long past.
   if (text.empty())
     text = SystemErrorText(hr);
   throw EDatabaseError(text);
+}
+
+int RowsAffectedCount(const VARIANT& RowsAffected)
+{
+  // A provider that keeps no count leaves the variant empty; VT_EMPTY would convert to 0.
+  if (RowsAffected.vt == VT_EMPTY || RowsAffected.vt == VT_NULL)
+    return -1;
+  VARIANT count;
+  VariantInit(&count);
+  if (FAILED(VariantChangeType(&count, const_cast<VARIANT*>(&RowsAffected), 0, VT_I4)))
+    return -1;
+  return count.lVal;
 }
 
 TFieldType FieldTypeOfAdo(DataTypeEnum AdoType, ADO_LONGPTR DefinedSize, int& Size)
@@ -251,11 +243,13 @@ void TADODataSet::Open()
 {
   if (Active())
     return;
-  ComPtr<_Recordset> recordset;
+  // Recordset15: every method used here is in it, and ADO has answered it since version 1.5.
+  ComPtr<Recordset15> recordset;
   HRESULT hr = CoCreateInstance(CLSID_AdoRecordset, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&recordset));
   if (FAILED(hr))
-    RaiseAdoError(hr, nullptr);
-  AdoCheck(recordset->put_CursorLocation(adUseClient), FConnection.Get());
+    RaiseAdoError(hr, nullptr, IID_NULL);
+  // A client-side cursor counts its records, whatever the connection's cursor location.
+  AdoCheck(recordset->put_CursorLocation(adUseClient), recordset.Get());
 
   TVariant source, connection;
   TVariant::Text(source, FCommandText);
@@ -266,7 +260,7 @@ void TADODataSet::Open()
   } else {
     TVariant::Missing(connection);
   }
-  AdoCheck(recordset->Open(source.Get(), connection.Get(), adOpenStatic, adLockOptimistic, adCmdText), FConnection.Get());
+  AdoCheck(recordset->Open(source.Get(), connection.Get(), adOpenStatic, adLockOptimistic, adCmdText), recordset.Get());
 
   LONG state = adStateClosed;
   if (FAILED(recordset->get_State(&state)) || !(state & adStateOpen))
@@ -274,8 +268,8 @@ void TADODataSet::Open()
 
   ComPtr<Fields> fields;
   long count = 0;
-  AdoCheck(recordset->get_Fields(&fields), FConnection.Get());
-  AdoCheck(fields->get_Count(&count), FConnection.Get());
+  AdoCheck(recordset->get_Fields(&fields), recordset.Get());
+  AdoCheck(fields->get_Count(&count), fields.Get());
   std::vector<TFieldDef> defs;
   std::vector<ComPtr<Field>> items;
   for (long i = 0; i < count; ++i) {
@@ -283,13 +277,13 @@ void TADODataSet::Open()
     index.Get().vt = VT_I4;
     index.Get().lVal = i;
     ComPtr<Field> field;
-    AdoCheck(fields->get_Item(index.Get(), &field), FConnection.Get());
+    AdoCheck(fields->get_Item(index.Get(), &field), fields.Get());
     TBStr name;
     DataTypeEnum type = adEmpty;
     ADO_LONGPTR definedSize = 0;
-    AdoCheck(field->get_Name(name.Out()), FConnection.Get());
-    AdoCheck(field->get_Type(&type), FConnection.Get());
-    AdoCheck(field->get_DefinedSize(&definedSize), FConnection.Get());
+    AdoCheck(field->get_Name(name.Out()), field.Get());
+    AdoCheck(field->get_Type(&type), field.Get());
+    AdoCheck(field->get_DefinedSize(&definedSize), field.Get());
     TFieldDef def;
     def.Name = name.Ansi();
     def.DataType = FieldTypeOfAdo(type, definedSize, def.Size);
@@ -336,7 +330,7 @@ void TADODataSet::ApplyFilter()
     return;
   TVariant criteria;
   TVariant::Text(criteria, FFiltered ? FFilter : std::string());
-  AdoCheck(FRecordset->put_Filter(criteria.Get()), FConnection.Get());
+  AdoCheck(FRecordset->put_Filter(criteria.Get()), FRecordset.Get());
 }
 
 int TADODataSet::RecordCount()
@@ -344,7 +338,7 @@ int TADODataSet::RecordCount()
   if (!FRecordset)
     return 0;
   ADO_LONGPTR count = 0;
-  AdoCheck(FRecordset->get_RecordCount(&count), FConnection.Get());
+  AdoCheck(FRecordset->get_RecordCount(&count), FRecordset.Get());
   if (count > INT_MAX)
     return INT_MAX;
   return count < 0 ? -1 : static_cast<int>(count);
@@ -361,18 +355,18 @@ void TADODataSet::First()
 {
   CheckActive();
   VARIANT_BOOL bof = VARIANT_FALSE, eof = VARIANT_FALSE;
-  AdoCheck(FRecordset->get_BOF(&bof), FConnection.Get());
-  AdoCheck(FRecordset->get_EOF(&eof), FConnection.Get());
+  AdoCheck(FRecordset->get_BOF(&bof), FRecordset.Get());
+  AdoCheck(FRecordset->get_EOF(&eof), FRecordset.Get());
   if (bof && eof)
     return;  // no records: ADO refuses to move
-  AdoCheck(FRecordset->MoveFirst(), FConnection.Get());
+  AdoCheck(FRecordset->MoveFirst(), FRecordset.Get());
 }
 
 void TADODataSet::Next()
 {
   CheckActive();
   if (!Eof())
-    AdoCheck(FRecordset->MoveNext(), FConnection.Get());
+    AdoCheck(FRecordset->MoveNext(), FRecordset.Get());
 }
 
 bool TADODataSet::Eof() const
@@ -380,7 +374,7 @@ bool TADODataSet::Eof() const
   if (!FRecordset)
     return true;
   VARIANT_BOOL eof = VARIANT_TRUE;
-  AdoCheck(FRecordset->get_EOF(&eof), FConnection.Get());
+  AdoCheck(FRecordset->get_EOF(&eof), FRecordset.Get());
   return eof != VARIANT_FALSE;
 }
 
@@ -390,12 +384,13 @@ TFieldValue TADODataSet::FieldValueAt(int Index) const
   if (Index < 0 || Index >= FieldCount())
     throw EDatabaseError("Field index out of range");
   VARIANT_BOOL bof = VARIANT_FALSE, eof = VARIANT_FALSE;
-  AdoCheck(FRecordset->get_BOF(&bof), FConnection.Get());
-  AdoCheck(FRecordset->get_EOF(&eof), FConnection.Get());
+  AdoCheck(FRecordset->get_BOF(&bof), FRecordset.Get());
+  AdoCheck(FRecordset->get_EOF(&eof), FRecordset.Get());
   if (bof || eof)
     return {};  // no current record
   TVariant value;
-  AdoCheck(FFields[static_cast<size_t>(Index)]->get_Value(value.Out()), FConnection.Get());
+  const ComPtr<Field>& field = FFields[static_cast<size_t>(Index)];
+  AdoCheck(field->get_Value(value.Out()), field.Get());
   return VariantText(value.Get());
 }
 
@@ -406,21 +401,21 @@ Command15* TADOCommand::Command()
   if (!FCommand) {
     HRESULT hr = CoCreateInstance(CLSID_AdoCommand, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&FCommand));
     if (FAILED(hr))
-      RaiseAdoError(hr, nullptr);
+      RaiseAdoError(hr, nullptr, IID_NULL);
   }
   return FCommand.Get();
 }
 
 void TADOCommand::SetConnection(_Connection* Connection)
 {
-  AdoCheck(Command()->putref_ActiveConnection(Connection), Connection);
+  AdoCheck(Command()->putref_ActiveConnection(Connection), Command());
   FConnection = Connection;
 }
 
 void TADOCommand::SetCommandText(const std::string& SQL)
 {
   TBStr text(SQL);
-  AdoCheck(Command()->put_CommandText(text.Get()), FConnection.Get());
+  AdoCheck(Command()->put_CommandText(text.Get()), Command());
   FCommandText = SQL;
 }
 
@@ -429,14 +424,11 @@ int TADOCommand::Execute()
   TVariant rowsAffected, parameters;
   TVariant::Missing(parameters);
   ComPtr<_Recordset> discarded;
-  AdoCheck(Command()->Execute(rowsAffected.Out(), &parameters.Get(), adCmdText, &discarded), FConnection.Get());
+  AdoCheck(Command()->Execute(rowsAffected.Out(), &parameters.Get(), adCmdText, &discarded), Command());
   if (discarded) {
     LONG state = adStateClosed;
     if (SUCCEEDED(discarded->get_State(&state)) && (state & adStateOpen))
       ForgetError(discarded->Close());
   }
-  TVariant count;
-  if (FAILED(VariantChangeType(count.Out(), &rowsAffected.Get(), 0, VT_I4)))
-    return -1;  // the database did not say
-  return count.Get().lVal;
+  return RowsAffectedCount(rowsAffected.Get());
 }

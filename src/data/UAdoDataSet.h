@@ -10,14 +10,20 @@
 #include "data/UAdo.h"
 #include "data/UDataSet.h"
 
-// Raises EDatabaseError with the text of the ADO error behind hr: the thread's error object if the
-// failing call left one, else the connection's Errors collection, else the system's text for hr.
-[[noreturn]] void RaiseAdoError(HRESULT hr, _Connection* Connection);
-inline void AdoCheck(HRESULT hr, _Connection* Connection)
+// Raises EDatabaseError with the text of the failure hr of a call on Object through interface Iid:
+// the thread's error object when Object reports its errors that way (ISupportErrorInfo), else the
+// system's text for hr.
+[[noreturn]] void RaiseAdoError(HRESULT hr, IUnknown* Object, REFIID Iid);
+template <class TInterface>
+void AdoCheck(HRESULT hr, TInterface* Object)
 {
   if (FAILED(hr))
-    RaiseAdoError(hr, Connection);
+    RaiseAdoError(hr, Object, __uuidof(TInterface));
 }
+
+// The count of a RecordsAffected argument: -1 when the provider kept none (VT_EMPTY, VT_NULL or
+// not a number).
+int RowsAffectedCount(const VARIANT& RowsAffected);
 
 // A query result over an ADO recordset (client-side cursor, so it counts its records).
 class TADODataSet : public TDataSet {
@@ -55,13 +61,13 @@ public:
   bool Eof() const override;
   TFieldValue FieldValueAt(int Index) const override;
 
-  _Recordset* Recordset() const { return FRecordset.Get(); }
+  Recordset15* Recordset() const { return FRecordset.Get(); }
 
 private:
   void ApplyFilter();
 
   Microsoft::WRL::ComPtr<_Connection> FConnection;
-  Microsoft::WRL::ComPtr<_Recordset> FRecordset;  // set while open
+  Microsoft::WRL::ComPtr<Recordset15> FRecordset;  // set while open
   std::vector<TFieldDef> FFieldDefs;              // of the open recordset
   std::vector<Microsoft::WRL::ComPtr<Field>> FFields;
   std::string FCommandText;

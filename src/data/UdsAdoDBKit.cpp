@@ -15,12 +15,12 @@ TdsAdoDBKit::~TdsAdoDBKit()
   FCommand.reset();
 }
 
-bool TdsAdoDBKit::AttachConnection(void* Connection)
+bool TdsAdoDBKit::AttachConnection(_Connection* Connection)
 {
   FConnectionBorrowed = true;  // first, so that Disconnect leaves any connection alone
   Disconnect();
   FConnectInfo->Clear();
-  FConnection = static_cast<_Connection*>(Connection);
+  FConnection = Connection;
   return true;
 }
 

@@ -15,8 +15,8 @@ public:
   TdsAdoDBKit();
   ~TdsAdoDBKit() override;
 
-  // Uses Connection, the host's ADO _Connection, from now on without taking it over. Always true.
-  bool AttachConnection(void* Connection);
+  // Uses Connection (the host's, referenced) from now on without taking it over. Always true.
+  bool AttachConnection(_Connection* Connection);
 
   // Empties the connection description; closes and frees the connection only when the kit owns it.
   void Disconnect() override;

@@ -1,6 +1,7 @@
 #include "scanning/UScannerRX.h"
 
 #include "boundary/UDLLParams.h"
+#include "boundary/UHostObjects.h"
 #include "catalogue/UScannerCatalogue.h"
 #include "data/UAdoDataSet.h"
 #include "data/UdsAdoDBKit.h"
@@ -25,7 +26,7 @@ bool TScannerRX::GetSelectedScanner(std::string& ScannerID, int32_t& ScannerType
 {
   ScannerID.clear();
   TdsAdoDBKit kit;
-  kit.AttachConnection(DLLParams.Connection);
+  kit.AttachConnection(THostObjects::Connection().Get());
   FSQL = TScannerCatalogue::SelectedScannerSQL;
   // A failed query (already shown by the kit) leaves the table as it was: count it as empty.
   const bool found = kit.OpenQuery(*FVirtualTable, FSQL) >= 0 && FVirtualTable->RecordCount() > 0;
@@ -55,7 +56,7 @@ std::string TScannerRX::ScannerSectionName(const std::string& ScannerID)
 void TScannerRX::LoadDriverFiles(const std::string& ScannerID, TStringList& List)
 {
   TdsAdoDBKit kit;
-  kit.AttachConnection(DLLParams.Connection);
+  kit.AttachConnection(THostObjects::Connection().Get());
   TADODataSet dataSet;
   kit.OpenQuery(dataSet, TScannerCatalogue::DriverFilesSQL(ScannerID));
   List.clear();

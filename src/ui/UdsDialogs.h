@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-// Selects the icon. The value is a byte; any value other than these three counts as mkWarning.
-enum TdsMessageKind : uint8_t { mkInformation = 0, mkWarning = 1, mkError = 2 };
+#include "ui/UdsMessageKind.h"
+
 
 class TdsDialogs {
 public:

@@ -142,8 +142,8 @@ TEST(Frame, BadRecordsAreSurvived)
   const std::string gbkPath = "C:\\发票\\扫描图像\\";
   const TBadRecord cases[] = {
       {"all strings empty", [](TScanDLLParams& p, TTestHost&) { std::fill_n(&p.Reserved24, 6, nullptr); }},
-      {"no windows", [](TScanDLLParams& p, TTestHost&) { p.AppHandle = p.HostControl = nullptr; }},
-      {"stale window handles", [](TScanDLLParams& p, TTestHost&) { p.AppHandle = p.HostControl = reinterpret_cast<HWND>(0xDEAD0); }},
+      {"no windows", [](TScanDLLParams& p, TTestHost&) { p.AppHandle = nullptr; p.HostControl = nullptr; }},
+      {"stale window handles", [](TScanDLLParams& p, TTestHost&) { p.AppHandle = reinterpret_cast<HWND>(0xDEAD0); p.HostControl = p.AppHandle; }},
       {"over-long paths", [&](TScanDLLParams& p, TTestHost&) { p.ConfigFolder = p.ImageFolder = p.ResultFile = THostStrings::Constant(longPath); }},
       {"non-ASCII paths", [&](TScanDLLParams& p, TTestHost&) { p.ConfigFolder = p.ImageFolder = p.ResultFile = THostStrings::Constant(gbkPath); }},
       {"garbage reserved slots", [](TScanDLLParams& p, TTestHost&) { p.Reserved8 = p.Reserved12 = p.Reserved20 = ~UINT_PTR(0); }},

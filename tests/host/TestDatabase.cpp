@@ -58,7 +58,10 @@ typedef void (*TLogClear)();
 
 }  // namespace
 
-TTestDatabase::TTestDatabase(const std::vector<TScannerRow>& Rows) {
+// The class of the fake connection component: only its address is ever looked at.
+const void* const kFakeConnectionClass[8] = {};
+
+TTestDatabase::TTestDatabase(const std::vector<TScannerRow>& Rows, const TDatabaseOptions& Options) {
   const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   FComInitialized = SUCCEEDED(init);
   try {
@@ -75,8 +78,9 @@ TTestDatabase::TTestDatabase(const std::vector<TScannerRow>& Rows) {
     FConnectionString = L"Driver=SQLite3;Database=" + Wide(unixPath) + L";Timeout=2000";
 
     OpenDirect();
-    Exec("CREATE TABLE B_Scanner (FID varchar(20), FType integer, FName varchar(60), FModel varchar(60), "
-         "FScanMode varchar(10), FSelect integer, FConfigFile varchar(255))");
+    const std::string integer = Options.NumericColumns ? "numeric(10,0)" : "integer";
+    Exec("CREATE TABLE B_Scanner (FID varchar(20), FType " + integer + ", FName varchar(60), FModel varchar(60), "
+         "FScanMode varchar(10), FSelect " + integer + ", FConfigFile varchar(255))");
     for (const TScannerRow& row : Rows) AddScanner(row);
 
     HRESULT hr = CoCreateInstance(CLSID_AdoConnection, nullptr, CLSCTX_INPROC_SERVER, __uuidof(_Connection),
@@ -85,10 +89,17 @@ TTestDatabase::TTestDatabase(const std::vector<TScannerRow>& Rows) {
     // Held for the log functions, whatever COM does with the server meanwhile.
     if (!GetModuleHandleExW(0, L"adodb-odbc.dll", &FServer) || !GetProcAddress(FServer, "QrxAdoLogCount"))
       throw std::runtime_error("TTestDatabase: ADODB.Connection is not served by adodb-odbc.dll (regsvr32 not run?)");
-    BSTR text = SysAllocString(FConnectionString.c_str());
+    const std::wstring adoConnectionString = FConnectionString + (Options.NoCount ? L";NoCount=1" : L"");
+    BSTR text = SysAllocString(adoConnectionString.c_str());
     hr = FConnection->Open(text, nullptr, nullptr, adOptionUnspecified);
     SysFreeString(text);
     if (FAILED(hr)) throw std::runtime_error("TTestDatabase: cannot open the ADO connection");
+    // A component's fields: its class, then names, tags, owners, lists... and the interface.
+    FHostObject[0] = const_cast<void**>(kFakeConnectionClass);
+    FHostObject[1] = this;
+    FHostObject[2] = reinterpret_cast<void*>(static_cast<INT_PTR>(7));
+    FHostObject[5] = &FFolder;
+    FHostObject[kHostObjectConnectionField] = FConnection;
     ClearLog();
   } catch (...) {
     Release();

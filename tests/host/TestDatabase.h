@@ -20,11 +20,20 @@ struct TScannerRow {
   std::string FConfigFile;
 };
 
+// How the host's database differs from the plain one.
+struct TDatabaseOptions {
+  // FType and FSelect declared numeric(10,0), as some hosts' databases have them (ADO hands such
+  // values out as VT_DECIMAL).
+  bool NumericColumns = false;
+  // The connection reports no counts of affected rows, as SQL Server does under SET NOCOUNT ON.
+  bool NoCount = false;
+};
+
 class TTestDatabase {
 public:
   // Initialises COM (apartment) on this thread, creates the database with B_Scanner holding Rows,
   // opens the ADO connection and clears the statement log. Throws std::runtime_error on failure.
-  explicit TTestDatabase(const std::vector<TScannerRow>& Rows = {});
+  explicit TTestDatabase(const std::vector<TScannerRow>& Rows = {}, const TDatabaseOptions& Options = {});
   ~TTestDatabase();
   TTestDatabase(const TTestDatabase&) = delete;
   TTestDatabase& operator=(const TTestDatabase&) = delete;
@@ -32,6 +41,10 @@ public:
   // The open ADO connection, as a host lends it (THostParams::Connection takes it as void*).
   _Connection* Connection() const { return FConnection; }
   void* HostConnection() const { return FConnection; }
+  // The connection as a host built with Delphi's VCL passes it: the address of its connection
+  // component, whose first field is its class and which holds the interface in a later field.
+  void* HostConnectionObject() { return FHostObject; }
+  static constexpr size_t kHostObjectConnectionField = 23;
   // "Driver=SQLite3;Database=<unix path>;...": for further connections to the same database.
   const std::wstring& ConnectionString() const { return FConnectionString; }
 
@@ -62,4 +75,5 @@ private:
   void* FDbc = nullptr;
   _Connection* FConnection = nullptr;
   HMODULE FServer = nullptr;
+  void* FHostObject[40] = {};
 };

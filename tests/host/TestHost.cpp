@@ -59,6 +59,21 @@ TTestHost::TTestHost(const char* LibraryPath)
     FChildren.push_back(CreateWindowExW(0, classes[i], captions[i], WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10,
                                         10 + 40 * i, 160, 28, FControl, reinterpret_cast<HMENU>(INT_PTR(100 + i)),
                                         GetModuleHandleW(nullptr), nullptr));
+  // What the VCL does for every window it creates.
+  static const void* const fakeControlClass[8] = {};
+  FControlObject[0] = FMainObject[0] = const_cast<void**>(fakeControlClass);
+  FControlObject[1] = FControl;
+  FMainObject[1] = FMain;
+  char name[64];
+  wsprintfA(name, "ControlOfs%08X%08X", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(GetModuleHandleW(nullptr))),
+            static_cast<unsigned>(GetCurrentThreadId()));
+  FControlAtom = GlobalAddAtomA(name);
+  wsprintfA(name, "Delphi%08X", static_cast<unsigned>(GetCurrentProcessId()));
+  FWindowAtom = GlobalAddAtomA(name);
+  for (ATOM atom : {FControlAtom, FWindowAtom}) {
+    SetPropA(FMain, MAKEINTATOM(atom), FMainObject);
+    SetPropA(FControl, MAKEINTATOM(atom), FControlObject);
+  }
   SetForegroundWindow(FMain);
   if (LibraryPath) {
     FLibrary = LoadLibraryA(LibraryPath);
@@ -71,6 +86,11 @@ TTestHost::~TTestHost()
 {
   Unload();
   ReleaseRecordStrings();
+  for (ATOM atom : {FControlAtom, FWindowAtom}) {
+    RemovePropA(FMain, MAKEINTATOM(atom));
+    RemovePropA(FControl, MAKEINTATOM(atom));
+    GlobalDeleteAtom(atom);
+  }
   DestroyWindow(FMain);
 }
 

@@ -30,6 +30,11 @@ public:
 
   HWND MainWindow() const { return FMain; }
   HWND HostControl() const { return FControl; }
+  // The host's window controls as a host built with Delphi's VCL passes them: the address of the
+  // control object, which the VCL ties to its window by two window properties (global atoms
+  // "ControlOfs" + module and thread in hex, "Delphi" + process in hex; value: the object).
+  void* HostControlObject() { return FControlObject; }
+  void* MainWindowObject() { return FMainObject; }
   const std::vector<HWND>& ChildControls() const { return FChildren; }
   HMODULE Library() const { return FLibrary; }
   void Unload();
@@ -59,6 +64,9 @@ private:
   std::vector<HWND> FChildren;
   HMODULE FLibrary = nullptr;
   std::vector<QRX_String> FRecordStrings;
+  void* FControlObject[16] = {};
+  void* FMainObject[16] = {};
+  ATOM FControlAtom = 0, FWindowAtom = 0;
 };
 
 // UTF-16 of GBK bytes (the tests compare texts as UTF-16), and back.

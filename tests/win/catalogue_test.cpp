@@ -23,9 +23,9 @@ TScannerRow Row(const std::string& Id, int Type, int Select) { return {Id, Type,
 
 class Catalogue : public ::testing::Test {
 protected:
-  void Use(const std::vector<TScannerRow>& Rows)
+  void Use(const std::vector<TScannerRow>& Rows, const TDatabaseOptions& Options = {})
   {
-    FDb = std::make_unique<TTestDatabase>(Rows);
+    FDb = std::make_unique<TTestDatabase>(Rows, Options);
     TScanDLLParams p = {};
     p.Connection = FDb->HostConnection();
     AssignDLLParams(p);
@@ -198,6 +198,38 @@ TEST_F(Catalogue, MarkSelectedOnAMissingTableIsReportedOnce)
   ASSERT_EQ(FBoxes.Count(), 1u);
   EXPECT_EQ(FBoxes.Last().Icon, UINT(MB_ICONWARNING));
   EXPECT_NE(FBoxes.Last().Text.find(L"B_Scanner"), std::wstring::npos);
+}
+
+// SQL Server under SET NOCOUNT ON answers every statement with a count of -1: the statements ran.
+TEST_F(Catalogue, MarkSelectedOnAConnectionThatReportsNoCounts)
+{
+  TDatabaseOptions noCount;
+  noCount.NoCount = true;
+  Use({Row("201", 1, 0), Row("305", 2, 1), Row("401", 3, 1)}, noCount);
+  FBoxes.Clear();
+  TScannerCatalogue::MarkSelected("201");
+  EXPECT_EQ(FDb->Statements().size(), 2u);
+  EXPECT_EQ(SelectFlags(), (std::vector<int>{1, 0, 0})) << "exactly one row selected";
+  EXPECT_EQ(FBoxes.Count(), 0u) << "no warning for statements that succeeded";
+}
+
+// Columns declared numeric(10,0) come out of ADO as VT_DECIMAL.
+TEST_F(Catalogue, NumericColumnsAreReadAsTheirValues)
+{
+  TDatabaseOptions numeric;
+  numeric.NumericColumns = true;
+  for (int stored : {199, 350, -1}) {
+    SCOPED_TRACE(stored);
+    Use({Row("105", 7, 0), Row("201", stored, 1)}, numeric);
+    std::string id;
+    int32_t type = 0;
+    ASSERT_TRUE(Selected(id, type));
+    EXPECT_EQ(id, "201");
+    EXPECT_EQ(type, stored >= 200 ? 0 : stored);
+  }
+  TScannerCatalogue::MarkSelected("105");
+  EXPECT_EQ(SelectFlags(), (std::vector<int>{1, 0}));
+  EXPECT_EQ(FBoxes.Count(), 0u);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "BoxRecorder.h"
 #include "TestDatabase.h"
 #include "data/UAdo.h"
+#include "data/UAdoDataSet.h"
 #include "data/UVirtualTable.h"
 #include "data/UdsAdoDBKit.h"
 #include "util/UStrConv.h"
@@ -30,7 +31,7 @@ protected:
     db = std::make_unique<TTestDatabase>(kRows);
     kit = std::make_unique<TdsAdoDBKit>();
     EXPECT_FALSE(kit->ConnectionBorrowed());
-    EXPECT_TRUE(kit->AttachConnection(db->HostConnection()));
+    EXPECT_TRUE(kit->AttachConnection(db->Connection()));
     EXPECT_TRUE(kit->ConnectionBorrowed());
     db->ClearLog();
   }
@@ -368,7 +369,7 @@ TEST_F(DBKit, FreeingTheKitLeavesTheHostsConnectionOpen)
   ASSERT_EQ(db->Connection()->get_State(&state), S_OK);
   EXPECT_EQ(state, adStateOpen);
   TdsAdoDBKit again;
-  again.AttachConnection(db->HostConnection());
+  again.AttachConnection(db->Connection());
   EXPECT_EQ(again.ExecSQL("UPDATE B_Scanner SET FSelect = 1 WHERE FID = '305'"), 1);
   EXPECT_EQ(again.OpenQuery(table, "SELECT FID FROM B_Scanner WHERE FSelect = 1"), 1);
   EXPECT_EQ(boxes.Count(), 0u);
@@ -391,7 +392,7 @@ TEST_F(DBKit, KitReleasesEveryReferenceItTookOnTheConnection)
   const ULONG base = refs();
   {
     TdsAdoDBKit k;
-    k.AttachConnection(db->HostConnection());
+    k.AttachConnection(db->Connection());
     TVirtualTable table;
     EXPECT_EQ(k.OpenQuery(table, "SELECT FID FROM B_Scanner"), 3);
     EXPECT_EQ(k.ExecSQL("UPDATE B_Scanner SET FSelect = 0"), 3);
@@ -429,7 +430,7 @@ TEST_F(DBKit, ConnectionDescriptionTakesOverOnlyItsOwnKind)
   kit->Disconnect();  // empties the description
   EXPECT_EQ(info.Text1 + info.Text2 + info.Text3 + info.Text4, "");
   info.Text2 = "b";
-  kit->AttachConnection(db->HostConnection());
+  kit->AttachConnection(db->Connection());
   EXPECT_EQ(info.Text2, "");
 }
 
@@ -463,7 +464,7 @@ public:
 TEST_F(DBKit, ShorterFormsReachLongerOnesThroughTheVirtualTable)
 {
   TCountingKit k;
-  k.AttachConnection(db->HostConnection());
+  k.AttachConnection(db->Connection());
   TVirtualTable table;
   TdsDBKit& base = k;
   EXPECT_EQ(base.OpenQuery(table, "SELECT FID FROM B_Scanner"), 3);
@@ -506,7 +507,7 @@ TEST_F(DBKit, UncountedResultIsReturnedAndLeavesTheTableAlone)
   EXPECT_TRUE(ds.Active());  // open on the result all the same
 
   TUncountedKit k;
-  k.AttachConnection(db->HostConnection());
+  k.AttachConnection(db->Connection());
   TVirtualTable table;
   table.AddFieldDef({"Old", ftString, 3});
   table.AppendRecord({{"old", false}});
@@ -516,4 +517,72 @@ TEST_F(DBKit, UncountedResultIsReturnedAndLeavesTheTableAlone)
   ASSERT_EQ(table.FieldCount(), 1);
   EXPECT_EQ(table.FieldDefAt(0).Name, "Old");
   EXPECT_EQ(table.RecordCount(), 1);
+}
+
+// The host may have its connection on server-side cursors (ADO's default), where a forward-only
+// recordset cannot count: the kit's queries count all the same.
+TEST_F(DBKit, QueriesCountOnAConnectionWithServerSideCursors)
+{
+  ASSERT_EQ(db->Connection()->put_CursorLocation(adUseServer), S_OK);
+  TVirtualTable table;
+  EXPECT_EQ(kit->OpenQuery(table, "SELECT FID FROM B_Scanner ORDER BY FID"), 3);
+  EXPECT_EQ(table.RecordCount(), 3);
+  TADODataSet ds;
+  EXPECT_EQ(kit->OpenQuery(ds, "SELECT FID FROM B_Scanner WHERE FSelect = 0"), 2);
+  EXPECT_EQ(boxes.Count(), 0u);
+}
+
+// ADO keeps a failure in the connection's Errors collection (and the failing call's error object
+// on the thread) until the next failure. Neither may describe a later, different failure.
+TEST_F(DBKit, AStaleErrorNeverDescribesALaterFailure)
+{
+  BSTR sql = SysAllocString(L"SELECT * FROM TableTheHostGotWrong");
+  VARIANT affected;
+  VariantInit(&affected);
+  Microsoft::WRL::ComPtr<_Recordset> rs;
+  EXPECT_TRUE(FAILED(db->Connection()->Execute(sql, &affected, adCmdText, rs.GetAddressOf())));
+  SysFreeString(sql);
+  Microsoft::WRL::ComPtr<Errors> errors;
+  long count = 0;
+  ASSERT_EQ(db->Connection()->get_Errors(&errors), S_OK);
+  ASSERT_EQ(errors->get_Count(&count), S_OK);
+  ASSERT_GT(count, 0) << "the host's failure is on record";
+
+  // A later failure of an object that keeps no error object for it: the text is the failure's own.
+  Microsoft::WRL::ComPtr<IStream> stream;
+  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
+  try {
+    RaiseAdoError(static_cast<HRESULT>(0x80040E37), stream.Get(), IID_IStream);
+    ADD_FAILURE() << "no error raised";
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ(std::string(e.what()).find("TableTheHostGotWrong"), std::string::npos) << e.what();
+    EXPECT_FALSE(std::string(e.what()).empty());
+  }
+  // Through the kit: each failure is reported with its own text, never the host's old one.
+  EXPECT_EQ(kit->ExecSQL("UPDATE NoSuchTable SET X = 1"), -1);
+  ASSERT_EQ(boxes.Count(), 1u);
+  EXPECT_NE(boxes.Last().Text.find(L"NoSuchTable"), std::wstring::npos);
+  EXPECT_EQ(boxes.Last().Text.find(L"TableTheHostGotWrong"), std::wstring::npos);
+  TVirtualTable table;
+  EXPECT_EQ(kit->OpenQuery(table, "SELECT * FROM B_Scanner WHERE NoSuchColumn = 1"), -1);
+  ASSERT_EQ(boxes.Count(), 2u);
+  EXPECT_EQ(boxes.Last().Text.find(L"TableTheHostGotWrong"), std::wstring::npos);
+  EXPECT_EQ(boxes.Last().Text.find(L"NoSuchTable"), std::wstring::npos);
+}
+
+TEST(RowsAffected, AProviderWithoutACountGivesMinusOne)
+{
+  VARIANT v;
+  VariantInit(&v);
+  EXPECT_EQ(RowsAffectedCount(v), -1) << "VT_EMPTY";
+  v.vt = VT_NULL;
+  EXPECT_EQ(RowsAffectedCount(v), -1);
+  v.vt = VT_I4;
+  v.lVal = 3;
+  EXPECT_EQ(RowsAffectedCount(v), 3);
+  v.lVal = -1;
+  EXPECT_EQ(RowsAffectedCount(v), -1);
+  v.vt = VT_I2;
+  v.iVal = 0;
+  EXPECT_EQ(RowsAffectedCount(v), 0);
 }

@@ -1,0 +1,57 @@
+// A delivered page on arbitrary record bytes: the decoded fields stay within their own bytes and
+// the result file always has exactly nine lines.
+// Input: byte 0 picks where the rest is laid into the record (repeated to fill it when byte 1 is
+// odd); the record is otherwise zero.
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "FuzzCheck.h"
+#include "scanning/UInvoiceBaseInfo.h"
+#include "scanning/UNewPageRecord.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+  std::array<uint8_t, kNewPageRecordSize> record{};
+  if (size >= 2) {
+    const size_t at = data[0] * kNewPageRecordSize / 256;
+    const bool tile = data[1] & 1;
+    for (size_t i = at, j = 2; i < record.size() && size > 2; ++i, ++j) {
+      if (j == size) {
+        if (!tile)
+          break;
+        j = 2;
+      }
+      record[i] = data[j];
+    }
+  }
+  const TNewPageField fields[] = {NewPageField::ImagePath, NewPageField::Info1, NewPageField::Info2,
+                                  NewPageField::Info3,     NewPageField::Info4, NewPageField::Info5,
+                                  NewPageField::Info6,     NewPageField::Info7, NewPageField::Info8};
+  for (const TNewPageField& f : fields) {
+    const std::string text = NewPageFieldText(record.data(), f);
+    FUZZ_CHECK(text.size() <= f.Width);
+    FUZZ_CHECK(text.find('\0') == std::string::npos);
+    FUZZ_CHECK(text.empty() || (static_cast<uint8_t>(text.front()) > 0x20 && static_cast<uint8_t>(text.back()) > 0x20));
+    // The value is the field's own bytes.
+    const std::string field(reinterpret_cast<const char*>(record.data()) + f.Offset, f.Width);
+    FUZZ_CHECK(field.find(text) != std::string::npos);
+  }
+  TInvoiceBaseInfo info = InvoiceOfNewPage(record.data());
+  info.ImageFile = ImageFileName(size);
+  const std::string result = ResultFileText(info);
+  size_t lines = 0;
+  for (size_t i = 0; i < result.size(); ++i) {
+    if (result[i] == '\r') {
+      FUZZ_CHECK(i + 1 < result.size() && result[i + 1] == '\n');
+      ++lines;
+      ++i;
+    } else {
+      FUZZ_CHECK(result[i] != '\n');
+    }
+  }
+  FUZZ_CHECK(lines == 9);
+  FUZZ_CHECK(result.size() >= 2 && result.compare(result.size() - 2, 2, "\r\n") == 0);
+  return 0;
+}
