@@ -1,4 +1,4 @@
-// The ADO objects of this server: what the three classes share.
+// The ADO objects of this server: what the classes share.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +8,7 @@
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,25 @@ ComPtr<I> Adopt(T* Object)
   return p;
 }
 
+// ---- ODBC handles ----
+
+struct TOdbcStatementFree {
+  void operator()(SQLHSTMT Handle) const { SQLFreeHandle(SQL_HANDLE_STMT, Handle); }
+};
+struct TOdbcConnectionFree {
+  // Disconnecting a handle that never connected only fails; freeing it is what matters.
+  void operator()(SQLHDBC Handle) const {
+    SQLDisconnect(Handle);
+    SQLFreeHandle(SQL_HANDLE_DBC, Handle);
+  }
+};
+struct TOdbcEnvironmentFree {
+  void operator()(SQLHENV Handle) const { SQLFreeHandle(SQL_HANDLE_ENV, Handle); }
+};
+typedef std::unique_ptr<void, TOdbcStatementFree> TOdbcStatement;
+typedef std::unique_ptr<void, TOdbcConnectionFree> TOdbcConnection;
+typedef std::unique_ptr<void, TOdbcEnvironmentFree> TOdbcEnvironment;
+
 // ---- server lifetime and the statement log ----
 
 void ServerAddRef();
@@ -37,6 +57,14 @@ void LogStatement(const std::wstring& Sql);
 HRESULT AdoError(REFIID Iid, const wchar_t* Source, int Number);
 HRESULT RaiseError(REFIID Iid, HRESULT Hr, const std::wstring& Source, const std::wstring& Description);
 
+// The Options of Execute and Open: S_OK for what this server runs (a statement text, with
+// adExecuteNoRecords where NoRecordsAllowed), ADO's error otherwise.
+HRESULT CheckCommandOptions(long Options, bool NoRecordsAllowed, REFIID Iid, const wchar_t* Source);
+bool WantsNoRecords(long Options);
+// An optional argument the caller left out (VT_EMPTY, or VT_ERROR DISP_E_PARAMNOTFOUND).
+bool IsMissing(const VARIANT& Value);
+
+// One provider error, as the Errors collection holds it.
 struct TErrorRecord {
   HRESULT Number;
   std::wstring Source, Description, SqlState;
@@ -124,14 +152,29 @@ private:
 
 // ---- the objects ----
 
+// A Command or an open Recordset on a connection: closing the connection closes the recordset
+// and leaves the command without a connection, as ADO does.
+class TConnectionUser {
+public:
+  virtual void ConnectionClosed() = 0;
+
+protected:
+  ~TConnectionUser() = default;
+};
+
 class TAdoConnection : public TComObject<_Connection> {
 public:
   // Runs one statement text on the open connection (logged first). Failures come back as the
   // HRESULT with the error set for Iid/Source; a closed connection fails with ClosedError.
   HRESULT Run(const std::wstring& Sql, REFIID Iid, const wchar_t* Source, int ClosedError, TResult& Out);
-  bool IsOpen() const { return FDbc != SQL_NULL_HDBC; }
+  // Reports a failure of the provider's own: it replaces the Errors collection.
+  HRESULT ProviderError(REFIID Iid, HRESULT Hr, const std::wstring& Description);
+  bool IsOpen() const { return FDbc != nullptr; }
+  CursorLocationEnum CursorLocation() const { return FCursorLocation; }
   const std::vector<TErrorRecord>& ErrorList() const { return FErrors; }
   void ClearErrors() { FErrors.clear(); }
+  void AddUser(TConnectionUser* User);
+  void RemoveUser(TConnectionUser* User);
 
   // The connection behind a _Connection that this server created; nullptr for any other.
   static TAdoConnection* FromUnknown(IUnknown* Unknown);
@@ -179,17 +222,24 @@ private:
   HRESULT DatabaseError(REFIID Iid, SQLSMALLINT HandleType, SQLHANDLE Handle);
   HRESULT EndTransaction(SQLSMALLINT Completion);
 
-  SQLHENV FEnv = SQL_NULL_HENV;
-  SQLHDBC FDbc = SQL_NULL_HDBC;
+  TOdbcEnvironment FEnv;
+  TOdbcConnection FDbc;
   bool FInTransaction = false;
+  // Reports no counts, as SQL Server under SET NOCOUNT ON ("NoCount=1" in the connection string).
+  bool FNoCount = false;
   std::wstring FConnectionString;
   LONG FCommandTimeout = 30, FConnectionTimeout = 15;
   CursorLocationEnum FCursorLocation = adUseServer;
   std::vector<TErrorRecord> FErrors;
+  std::vector<TConnectionUser*> FUsers;  // each holds a reference to this connection
 };
+
+// A CursorLocationEnum value that a client may set: adUseServer, adUseClient (and the obsolete adUseNone).
+bool IsCursorLocation(long Value);
 
 HRESULT CreateConnection(REFIID riid, void** ppv);
 HRESULT CreateCommand(REFIID riid, void** ppv);
 HRESULT CreateRecordset(REFIID riid, void** ppv);
-// An open recordset over a result that Execute produced (or a closed one when the statement gave no rows).
+// The recordset Execute hands back over its result: on the connection's cursor location, forward-only
+// and read-only (closed when the statement gave no rows).
 ComPtr<_Recordset> NewRecordset(TAdoConnection* Connection, const std::wstring& Source, TResult&& Result);

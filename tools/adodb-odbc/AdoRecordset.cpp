@@ -1,76 +1,71 @@
-// ADODB.Recordset: a static client cursor. Open fetches every row into memory, so RecordCount is
-// the real count; Filter selects the visible rows from them.
+// ADODB.Recordset. Open fetches every row into memory; what a client may do with them is what
+// ADO's cursor of the same location and type allows (CursorFor), so RecordCount, the moves and
+// CursorType answer as real ADO does. Filter selects the visible rows.
 #include "AdoOdbc.h"
 
+#include <oledberr.h>
+
 #include <algorithm>
-#include <cwctype>
+
+#include "AdoFilter.h"
 
 namespace {
 
 const wchar_t RecordsetSource[] = L"ADODB.Recordset";
 const wchar_t FieldSource[] = L"ADODB.Field";
+const ADO_LONGPTR AdoPosUnknown = -1, AdoPosBof = -2, AdoPosEof = -3;
 
 BSTR AllocBstr(const std::wstring& Text) { return SysAllocStringLen(Text.data(), UINT(Text.size())); }
 
-bool SameText(const std::wstring& A, const std::wstring& B) {
-  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, A.c_str(), int(A.size()), B.c_str(), int(B.size())) ==
-         CSTR_EQUAL;
-}
+bool IsCursorType(long Value) { return Value >= adOpenForwardOnly && Value <= adOpenStatic; }
+bool IsLockType(long Value) { return Value >= adLockReadOnly && Value <= adLockBatchOptimistic; }
 
-// One comparison of a filter: Column Op Value.
-struct TCondition {
-  size_t Column;
-  std::wstring Op;  // = <> < > <= >= LIKE
-  TVar Value;       // VT_BSTR, VT_R8 or VT_NULL
+// What an open cursor can do.
+struct TCursor {
+  CursorTypeEnum Type;  // what CursorType reads once open
+  bool Counts;          // RecordCount is the count (otherwise -1)
+  bool Scrolls;         // moves backwards (MovePrevious, Move < 0, MoveLast, MoveFirst after moving)
 };
 
-// "*" and "%" match any run of characters (ADO allows them at the ends of a LIKE pattern).
-bool Like(const wchar_t* Text, const wchar_t* Pattern) {
-  if (*Pattern == 0) return *Text == 0;
-  if (*Pattern == L'*' || *Pattern == L'%') {
-    for (const wchar_t* t = Text;; ++t) {
-      if (Like(t, Pattern + 1)) return true;
-      if (*t == 0) return false;
-    }
+// ADO's cursor rules, all of them: the client cursor service makes every cursor static; on the
+// server a forward-only cursor neither counts nor scrolls, static and keyset cursors do both, and
+// a dynamic one scrolls but cannot count.
+TCursor CursorFor(CursorLocationEnum Location, CursorTypeEnum Asked) {
+  if (Location == adUseClient) return {adOpenStatic, true, true};
+  switch (Asked) {
+    case adOpenStatic: return {adOpenStatic, true, true};
+    case adOpenKeyset: return {adOpenKeyset, true, true};
+    case adOpenDynamic: return {adOpenDynamic, false, true};
+    default: return {adOpenForwardOnly, false, false};
   }
-  return *Text && towupper(*Text) == towupper(*Pattern) && Like(Text + 1, Pattern + 1);
 }
 
-bool Matches(const VARIANT& Field, const TCondition& C) {
-  const bool fieldNull = V_VT(&Field) == VT_NULL || V_VT(&Field) == VT_EMPTY;
-  if (V_VT(&C.Value.V) == VT_NULL) return (C.Op == L"=") == fieldNull;
-  if (fieldNull) return false;
-  int order;
-  TVar field;
-  if (V_VT(&C.Value.V) == VT_BSTR) {
-    if (FAILED(VariantChangeTypeEx(&field.V, const_cast<VARIANT*>(&Field), LOCALE_INVARIANT, 0, VT_BSTR))) return false;
-    if (C.Op == L"LIKE") return Like(V_BSTR(&field.V), V_BSTR(&C.Value.V));
-    order = CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, V_BSTR(&field.V), int(SysStringLen(V_BSTR(&field.V))),
-                           V_BSTR(&C.Value.V), int(SysStringLen(V_BSTR(&C.Value.V)))) - CSTR_EQUAL;
-  } else {
-    if (FAILED(VariantChangeTypeEx(&field.V, const_cast<VARIANT*>(&Field), LOCALE_INVARIANT, 0, VT_R8))) return false;
-    order = V_R8(&field.V) < V_R8(&C.Value.V) ? -1 : V_R8(&field.V) > V_R8(&C.Value.V) ? 1 : 0;
-  }
-  if (C.Op == L"=") return order == 0;
-  if (C.Op == L"<>") return order != 0;
-  if (C.Op == L"<") return order < 0;
-  if (C.Op == L">") return order > 0;
-  if (C.Op == L"<=") return order <= 0;
-  if (C.Op == L">=") return order >= 0;
-  return false;
-}
-
-class TAdoRecordset : public TComObject<_Recordset> {
+class TAdoRecordset : public TComObject<_Recordset>, public TConnectionUser {
 public:
-  // Makes the recordset open on Result (it stays closed when the statement gave no result set).
-  void Take(TAdoConnection* Connection, const std::wstring& Source, TResult&& Result) {
+  ~TAdoRecordset() override {
+    if (FConnection) FConnection->RemoveUser(this);
+  }
+
+  // Opens the recordset on Result with the cursor ADO gives for Location and Type (it stays
+  // closed when the statement gave no result set).
+  void Take(TAdoConnection* Connection, const std::wstring& Source, TResult&& Result, CursorLocationEnum Location,
+            CursorTypeEnum Type, LockTypeEnum Lock) {
     FConnection = Connection;
     FSource = Source;
+    FCursorLocation = Location;
+    FCursor = CursorFor(Location, Type);
+    FCursorType = FCursor.Type;
+    FLockType = Lock;
     FOpen = !Result.Columns.empty();
     FColumns = std::move(Result.Columns);
     FRows = std::move(Result.Rows);
+    FFilter = TVar();
     ShowAll();
+    if (FOpen) FConnection->AddUser(this);
   }
+
+  // Closing the connection closes its recordsets.
+  void ConnectionClosed() override { CloseCursor(); }
 
   // For Fields and Field.
   const std::vector<TColumn>& Columns() const { return FColumns; }
@@ -84,21 +79,20 @@ public:
     TVar number;
     if (V_VT(&Index) == VT_BSTR || V_VT(&Index) == (VT_BSTR | VT_BYREF)) {
       const BSTR name = V_VT(&Index) == VT_BSTR ? V_BSTR(&Index) : *V_BSTRREF(&Index);
-      const std::wstring wanted(name ? name : L"", name ? SysStringLen(name) : 0);
-      for (size_t i = 0; i < FColumns.size(); ++i)
-        if (SameText(FColumns[i].Name, wanted)) return i;
-    } else if (SUCCEEDED(VariantChangeType(&number.V, const_cast<VARIANT*>(&Index), 0, VT_I4)) &&
-               V_I4(&number.V) >= 0 && size_t(V_I4(&number.V)) < FColumns.size()) {
-      return size_t(V_I4(&number.V));
+      return ColumnNamed(FColumns, std::wstring(name ? name : L"", name ? SysStringLen(name) : 0));
     }
+    if (SUCCEEDED(VariantChangeType(&number.V, const_cast<VARIANT*>(&Index), 0, VT_I4)) && V_I4(&number.V) >= 0 &&
+        size_t(V_I4(&number.V)) < FColumns.size())
+      return size_t(V_I4(&number.V));
     return std::wstring::npos;
   }
 
   HRESULT STDMETHODCALLTYPE get_Properties(Properties**) override { return E_NOTIMPL; }
+  // A cursor that cannot count has no positions either.
   HRESULT STDMETHODCALLTYPE get_AbsolutePosition(ADO_LONGPTR* pl) override {
     if (!pl) return E_POINTER;
     if (!FOpen) return Closed();
-    *pl = Bof() ? -2 : Eof() ? -3 : FPos + 1;  // adPosBOF, adPosEOF
+    *pl = !FCursor.Counts ? AdoPosUnknown : Bof() ? AdoPosBof : Eof() ? AdoPosEof : FPos + 1;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE put_AbsolutePosition(ADO_LONGPTR) override { return E_NOTIMPL; }
@@ -136,6 +130,7 @@ public:
   HRESULT STDMETHODCALLTYPE get_CursorType(CursorTypeEnum* p) override { return p ? (*p = FCursorType, S_OK) : E_POINTER; }
   HRESULT STDMETHODCALLTYPE put_CursorType(CursorTypeEnum c) override {
     if (FOpen) return AdoError(__uuidof(_Recordset), RecordsetSource, adErrObjectOpen);
+    if (!IsCursorType(c)) return InvalidArgument();
     FCursorType = c;
     return S_OK;
   }
@@ -149,6 +144,7 @@ public:
   HRESULT STDMETHODCALLTYPE get_LockType(LockTypeEnum* p) override { return p ? (*p = FLockType, S_OK) : E_POINTER; }
   HRESULT STDMETHODCALLTYPE put_LockType(LockTypeEnum l) override {
     if (FOpen) return AdoError(__uuidof(_Recordset), RecordsetSource, adErrObjectOpen);
+    if (!IsLockType(l)) return InvalidArgument();
     FLockType = l;
     return S_OK;
   }
@@ -157,7 +153,7 @@ public:
   HRESULT STDMETHODCALLTYPE get_RecordCount(ADO_LONGPTR* pl) override {
     if (!pl) return E_POINTER;
     if (!FOpen) return Closed();
-    *pl = ADO_LONGPTR(FVisible.size());
+    *pl = FCursor.Counts ? ADO_LONGPTR(FVisible.size()) : -1;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE putref_Source(IDispatch*) override { return E_NOTIMPL; }
@@ -177,59 +173,66 @@ public:
   HRESULT STDMETHODCALLTYPE CancelUpdate() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Close() override {
     if (!FOpen) return Closed();
-    FOpen = false;
-    FColumns.clear();
-    FRows.clear();
-    FVisible.clear();
-    FFilter = TVar();
+    CloseCursor();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Delete(AffectEnum) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetRows(long, VARIANT, VARIANT, VARIANT*) override { return E_NOTIMPL; }
   // Moves as ADO's table of BOF/EOF rules says: a move away from a current record is allowed,
-  // a further move past either end is an error, and nothing moves in an empty recordset.
-  HRESULT STDMETHODCALLTYPE Move(ADO_LONGPTR NumRecords, VARIANT) override {
+  // a further move past either end is an error, and nothing moves in an empty recordset. A cursor
+  // that does not scroll refuses every move backwards; no cursor here has bookmarks (Start).
+  HRESULT STDMETHODCALLTYPE Move(ADO_LONGPTR NumRecords, VARIANT Start) override {
     if (!FOpen) return Closed();
+    if (!IsMissing(Start) || (NumRecords < 0 && !FCursor.Scrolls)) return NotSupported();
     if (FVisible.empty() || (NumRecords <= 0 && Bof()) || (NumRecords >= 0 && Eof())) return NoCurrentRecord();
     FPos = std::max<ADO_LONGPTR>(-1, std::min<ADO_LONGPTR>(FPos + NumRecords, ADO_LONGPTR(FVisible.size())));
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE MoveNext() override { return Move(1, VARIANT()); }
   HRESULT STDMETHODCALLTYPE MovePrevious() override { return Move(-1, VARIANT()); }
+  // A forward-only cursor is still on its first record until it moves: MoveFirst is allowed there.
   HRESULT STDMETHODCALLTYPE MoveFirst() override {
     if (!FOpen) return Closed();
+    if (!FCursor.Scrolls && FPos > 0) return NotSupported();
     if (FVisible.empty()) return NoCurrentRecord();
     FPos = 0;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE MoveLast() override {
     if (!FOpen) return Closed();
+    if (!FCursor.Scrolls) return NotSupported();
     if (FVisible.empty()) return NoCurrentRecord();
     FPos = ADO_LONGPTR(FVisible.size()) - 1;
     return S_OK;
   }
   // Source: the statement text (or missing: the Source property). ActiveConnection: this server's
-  // connection (or missing: the ActiveConnection property). Cursor and lock types are kept but the
-  // cursor is always a static client cursor.
+  // connection (or missing: the ActiveConnection property). The cursor is the one ADO gives for
+  // this recordset's own CursorLocation and the cursor type asked for.
   HRESULT STDMETHODCALLTYPE Open(VARIANT Source, VARIANT ActiveConnection, CursorTypeEnum CursorType,
-                                 LockTypeEnum LockType, LONG) override {
+                                 LockTypeEnum LockType, LONG Options) override {
     if (FOpen) return AdoError(__uuidof(_Recordset), RecordsetSource, adErrObjectOpen);
-    if (V_VT(&Source) == VT_BSTR) {
+    if (V_VT(&Source) != VT_BSTR && !IsMissing(Source)) return InvalidArgument();
+    if ((CursorType != adOpenUnspecified && !IsCursorType(CursorType)) ||
+        (LockType != adLockUnspecified && !IsLockType(LockType)))
+      return InvalidArgument();
+    HRESULT hr = CheckCommandOptions(Options, false, __uuidof(_Recordset), RecordsetSource);
+    if (FAILED(hr)) return hr;
+    if (V_VT(&Source) == VT_BSTR)
       FSource.assign(V_BSTR(&Source) ? V_BSTR(&Source) : L"", V_BSTR(&Source) ? SysStringLen(V_BSTR(&Source)) : 0);
-    } else if (V_VT(&Source) != VT_EMPTY && V_VT(&Source) != VT_ERROR) {
-      return AdoError(__uuidof(_Recordset), RecordsetSource, adErrInvalidArgument);
-    }
-    if (V_VT(&ActiveConnection) != VT_EMPTY && V_VT(&ActiveConnection) != VT_ERROR) {
-      const HRESULT hr = put_ActiveConnection(ActiveConnection);
+    if (!IsMissing(ActiveConnection)) {
+      hr = put_ActiveConnection(ActiveConnection);
       if (FAILED(hr)) return hr;
     }
-    if (CursorType != adOpenUnspecified) FCursorType = CursorType;
-    if (LockType != adLockUnspecified) FLockType = LockType;
-    if (!FConnection) return AdoError(__uuidof(_Recordset), RecordsetSource, adErrInvalidConnection);
+    if (!FConnection || !FConnection->IsOpen())
+      return AdoError(__uuidof(_Recordset), RecordsetSource, adErrInvalidConnection);
+    if (FSource.empty())
+      return FConnection->ProviderError(__uuidof(_Recordset), DB_E_NOCOMMAND,
+                                        L"Command text was not set for the command object.");
     TResult result;
-    const HRESULT hr = FConnection->Run(FSource, __uuidof(_Recordset), RecordsetSource, adErrInvalidConnection, result);
+    hr = FConnection->Run(FSource, __uuidof(_Recordset), RecordsetSource, adErrInvalidConnection, result);
     if (FAILED(hr)) return hr;
-    Take(FConnection.Get(), FSource, std::move(result));
+    Take(FConnection.Get(), FSource, std::move(result), FCursorLocation,
+         CursorType != adOpenUnspecified ? CursorType : FCursorType, LockType != adLockUnspecified ? LockType : FLockType);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Requery(LONG) override { return E_NOTIMPL; }
@@ -249,8 +252,9 @@ public:
     }
     return VariantCopy(Criteria, &FFilter.V);
   }
-  // Criteria: "" or adFilterNone shows every row; otherwise comparisons "Column Op Value" joined
-  // by AND, Op one of = <> < > <= >= LIKE, Value a quoted text ('' inside for '), a number or NULL.
+  // Criteria: "" or adFilterNone shows every row; otherwise the criteria ParseFilter reads. The
+  // current record is the first visible one afterwards, on every cursor (a forward-only one too:
+  // ADO documents no exception, so a filter restarts it).
   HRESULT STDMETHODCALLTYPE put_Filter(VARIANT Criteria) override {
     if (!FOpen) return Closed();
     TVar text;
@@ -262,16 +266,14 @@ public:
       ShowAll();
       return S_OK;
     }
-    if (V_VT(&Criteria) != VT_BSTR) return AdoError(__uuidof(_Recordset), RecordsetSource, adErrInvalidArgument);
+    if (V_VT(&Criteria) != VT_BSTR) return InvalidArgument();
     std::vector<TCondition> conditions;
-    const HRESULT hr = ParseFilter(std::wstring(V_BSTR(&Criteria), SysStringLen(V_BSTR(&Criteria))), conditions);
+    const HRESULT hr = ParseFilter(std::wstring(V_BSTR(&Criteria), SysStringLen(V_BSTR(&Criteria))), FColumns,
+                                   conditions, __uuidof(_Recordset), RecordsetSource);
     if (FAILED(hr)) return hr;
     FVisible.clear();
-    for (size_t row = 0; row < FRows.size(); ++row) {
-      bool all = true;
-      for (const TCondition& c : conditions) all = all && Matches(FRows[row][c.Column].V, c);
-      if (all) FVisible.push_back(row);
-    }
+    for (size_t row = 0; row < FRows.size(); ++row)
+      if (RowMatches(FRows[row], conditions)) FVisible.push_back(row);
     FPos = 0;
     VariantCopy(&FFilter.V, &Criteria);
     return S_OK;
@@ -289,9 +291,15 @@ public:
   HRESULT STDMETHODCALLTYPE UpdateBatch(AffectEnum) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE CancelBatch(AffectEnum) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE get_CursorLocation(CursorLocationEnum* p) override {
-    return p ? (*p = adUseClient, S_OK) : E_POINTER;
+    return p ? (*p = FCursorLocation, S_OK) : E_POINTER;
   }
-  HRESULT STDMETHODCALLTYPE put_CursorLocation(CursorLocationEnum) override { return S_OK; }
+  // Read-write while closed, read-only while open.
+  HRESULT STDMETHODCALLTYPE put_CursorLocation(CursorLocationEnum Location) override {
+    if (FOpen) return AdoError(__uuidof(_Recordset), RecordsetSource, adErrObjectOpen);
+    if (!IsCursorLocation(Location)) return InvalidArgument();
+    FCursorLocation = Location;
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE NextRecordset(VARIANT*, _Recordset**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Supports(CursorOptionEnum, VARIANT_BOOL*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE get_Collect(VARIANT Index, VARIANT* pvar) override {
@@ -335,17 +343,28 @@ private:
   bool Eof() const { return FVisible.empty() || FPos >= ADO_LONGPTR(FVisible.size()); }
   HRESULT Closed() { return AdoError(__uuidof(_Recordset), RecordsetSource, adErrObjectClosed); }
   HRESULT NoCurrentRecord() { return AdoError(__uuidof(_Recordset), RecordsetSource, adErrNoCurrentRecord); }
+  HRESULT NotSupported() { return AdoError(__uuidof(_Recordset), RecordsetSource, adErrFeatureNotAvailable); }
+  HRESULT InvalidArgument() { return AdoError(__uuidof(_Recordset), RecordsetSource, adErrInvalidArgument); }
   void ShowAll() {
     FVisible.resize(FRows.size());
     for (size_t i = 0; i < FRows.size(); ++i) FVisible[i] = i;
     FPos = 0;
   }
-  HRESULT ParseFilter(const std::wstring& Text, std::vector<TCondition>& Out) const;
+  void CloseCursor() {
+    if (FOpen && FConnection) FConnection->RemoveUser(this);
+    FOpen = false;
+    FColumns.clear();
+    FRows.clear();
+    FVisible.clear();
+    FFilter = TVar();
+  }
 
   ComPtr<TAdoConnection> FConnection;
   std::wstring FSource;
+  CursorLocationEnum FCursorLocation = adUseServer;
   CursorTypeEnum FCursorType = adOpenForwardOnly;
   LockTypeEnum FLockType = adLockReadOnly;
+  TCursor FCursor = CursorFor(adUseServer, adOpenForwardOnly);
   bool FOpen = false;
   std::vector<TColumn> FColumns;
   std::vector<std::vector<TVar>> FRows;
@@ -417,81 +436,6 @@ private:
   ComPtr<TAdoRecordset> FRecordset;
 };
 
-HRESULT TAdoRecordset::ParseFilter(const std::wstring& Text, std::vector<TCondition>& Out) const {
-  auto invalid = [] { return AdoError(__uuidof(_Recordset), RecordsetSource, adErrInvalidArgument); };
-  size_t i = 0;
-  auto skipBlanks = [&] { while (i < Text.size() && iswspace(Text[i])) ++i; };
-  auto word = [&](const wchar_t* w) {
-    const size_t n = wcslen(w);
-    if (Text.size() - i < n || !SameText(Text.substr(i, n), w)) return false;
-    if (i + n < Text.size() && (iswalnum(Text[i + n]) || Text[i + n] == L'_')) return false;
-    i += n;
-    return true;
-  };
-  for (;;) {
-    TCondition c;
-    skipBlanks();
-    std::wstring name;
-    if (i < Text.size() && Text[i] == L'[') {
-      const size_t close = Text.find(L']', i);
-      if (close == std::wstring::npos) return invalid();
-      name = Text.substr(i + 1, close - i - 1);
-      i = close + 1;
-    } else {
-      while (i < Text.size() && (iswalnum(Text[i]) || Text[i] == L'_')) name += Text[i++];
-    }
-    if (name.empty()) return invalid();
-    VARIANT index;
-    V_VT(&index) = VT_BSTR;
-    V_BSTR(&index) = AllocBstr(name);
-    c.Column = ColumnOf(index);
-    VariantClear(&index);
-    if (c.Column == std::wstring::npos) return AdoError(__uuidof(_Recordset), RecordsetSource, adErrItemNotFound);
-
-    skipBlanks();
-    for (const wchar_t* op : {L"<=", L">=", L"<>", L"=", L"<", L">"})
-      if (Text.compare(i, wcslen(op), op) == 0) {
-        c.Op = op;
-        i += wcslen(op);
-        break;
-      }
-    if (c.Op.empty() && word(L"LIKE")) c.Op = L"LIKE";
-    if (c.Op.empty()) return invalid();
-
-    skipBlanks();
-    if (i < Text.size() && Text[i] == L'\'') {
-      std::wstring value;
-      for (++i;; ++i) {
-        if (i >= Text.size()) return invalid();
-        if (Text[i] == L'\'') {
-          if (i + 1 < Text.size() && Text[i + 1] == L'\'') ++i;
-          else break;
-        }
-        value += Text[i];
-      }
-      ++i;
-      V_VT(&c.Value.V) = VT_BSTR;
-      V_BSTR(&c.Value.V) = AllocBstr(value);
-    } else if (word(L"NULL")) {
-      if (c.Op != L"=" && c.Op != L"<>") return invalid();
-      V_VT(&c.Value.V) = VT_NULL;
-    } else {
-      const size_t start = i;
-      while (i < Text.size() && (iswdigit(Text[i]) || Text[i] == L'.' || Text[i] == L'-' || Text[i] == L'+')) ++i;
-      TVar number;
-      V_VT(&number.V) = VT_BSTR;
-      V_BSTR(&number.V) = AllocBstr(Text.substr(start, i - start));
-      if (i == start || c.Op == L"LIKE" ||
-          FAILED(VariantChangeTypeEx(&c.Value.V, &number.V, LOCALE_INVARIANT, 0, VT_R8)))
-        return invalid();
-    }
-    Out.push_back(std::move(c));
-    skipBlanks();
-    if (i == Text.size()) return S_OK;
-    if (!word(L"AND")) return invalid();
-  }
-}
-
 // ---- Fields and Field ----
 
 HRESULT STDMETHODCALLTYPE TAdoRecordset::get_Fields(Fields** ppvObject) {
@@ -561,7 +505,8 @@ HRESULT STDMETHODCALLTYPE TAdoField::get_ActualSize(ADO_LONGPTR* pl) {
 
 ComPtr<_Recordset> NewRecordset(TAdoConnection* Connection, const std::wstring& Source, TResult&& Result) {
   ComPtr<TAdoRecordset> recordset = Adopt<TAdoRecordset>(new TAdoRecordset);
-  recordset->Take(Connection, Source, std::move(Result));
+  recordset->Take(Connection, Source, std::move(Result), Connection->CursorLocation(), adOpenForwardOnly,
+                  adLockReadOnly);
   return ComPtr<_Recordset>(recordset.Get());
 }
 

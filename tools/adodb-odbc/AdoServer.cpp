@@ -127,6 +127,27 @@ HRESULT AdoError(REFIID Iid, const wchar_t* Source, int Number) {
   return RaiseError(Iid, AdoErrorHResult(Number), Source, text);
 }
 
+HRESULT CheckCommandOptions(long Options, bool NoRecordsAllowed, REFIID Iid, const wchar_t* Source) {
+  if (Options == adOptionUnspecified) return S_OK;
+  const long types = adCmdText | adCmdTable | adCmdStoredProc | adCmdUnknown | adCmdFile | adCmdTableDirect;
+  const long flags = adAsyncExecute | adAsyncFetch | adAsyncFetchNonBlocking | adExecuteNoRecords |
+                     adExecuteStream | adExecuteRecord;
+  const long type = Options & types;
+  if ((Options & ~(types | flags)) || (type & (type - 1)) || (!NoRecordsAllowed && (Options & adExecuteNoRecords)))
+    return AdoError(Iid, Source, adErrInvalidArgument);
+  // Tables, stored procedures, files, streams and asynchronous runs: valid ADO, but not served here.
+  if ((type && type != adCmdText && type != adCmdUnknown) || (Options & flags & ~adExecuteNoRecords))
+    return AdoError(Iid, Source, adErrFeatureNotAvailable);
+  return S_OK;
+}
+
+bool WantsNoRecords(long Options) { return Options != adOptionUnspecified && (Options & adExecuteNoRecords); }
+
+bool IsMissing(const VARIANT& Value) {
+  if (V_VT(&Value) == (VT_VARIANT | VT_BYREF)) return !V_VARIANTREF(&Value) || IsMissing(*V_VARIANTREF(&Value));
+  return V_VT(&Value) == VT_EMPTY || (V_VT(&Value) == VT_ERROR && V_ERROR(&Value) == DISP_E_PARAMNOTFOUND);
+}
+
 // ---- exports ----
 
 extern "C" {
