@@ -6,6 +6,8 @@
 // Steps 6 and 7 run on every path. An error is caught here, after them, and its message kept for the
 // export to hand to the host as a structured exception: no C++ exception leaves the frame.
 #pragma once
+#include <objbase.h>
+
 #include <memory>
 #include <string>
 
@@ -14,6 +16,24 @@
 #include "boundary/UDLLParams.h"
 #include "scanning/UScannerRX.h"
 #include "ui/UApplication.h"
+
+// COM on the calling thread for the time of one call: the options document needs it, and a host
+// thread that has not initialised it still gets its ADO objects from the host. Undone only when
+// this call did it.
+class TComScope {
+public:
+  TComScope() : FInitialized(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ~TComScope()
+  {
+    if (FInitialized)
+      CoUninitialize();
+  }
+  TComScope(const TComScope&) = delete;
+  TComScope& operator=(const TComScope&) = delete;
+
+private:
+  bool FInitialized;
+};
 
 // The message of the last error that ended an operation. Kept until the next one, so that a host
 // reading it after unwinding still finds it.
@@ -30,6 +50,7 @@ bool RunCallFrame(const TScanDLLParams& Params, QRX_String InA, QRX_String InB, 
     TAnsiRef held[kParamStringCount] = {TAnsiRef(slots[0]), TAnsiRef(slots[1]), TAnsiRef(slots[2]),
                                         TAnsiRef(slots[3]), TAnsiRef(slots[4]), TAnsiRef(slots[5])};
     TAnsiRef heldA(InA), heldB(InB);
+    TComScope com;
 
     AssignDLLParams(arrived);
     TApplication::SetHandle(DLLParams.AppHandle);

@@ -1,6 +1,7 @@
 #include "catalogue/UScannerCatalogue.h"
 
 #include "util/UStrConv.h"
+#include "util/UdsStrUtils.h"
 
 #ifdef _WIN32
 #include "boundary/UDLLParams.h"
@@ -24,6 +25,22 @@ std::string TScannerCatalogue::UnselectOthersSQL(const std::string& ScannerID)
 std::string TScannerCatalogue::DriverFilesSQL(const std::string& ScannerID)
 {
   return "SELECT FConfigFile FROM B_Scanner WHERE FID = " + QuotedStr(ScannerID);
+}
+
+std::string TScannerCatalogue::ScannerListSQL(const std::string& Filter)
+{
+  // A host whose options say nothing of the list should not get an empty dialog.
+  const char sign = Filter.empty() ? '*' : Filter[0];
+  std::string sql;
+  if (sign == '*' || sign == '+' || sign == '-')
+    sql = "SELECT * FROM B_Scanner WHERE FID NOT LIKE " + QuotedStr("X%");
+  else
+    sql = "SELECT * FROM B_Scanner WHERE 1 = 0";
+  if (sign == '+' || sign == '-') {
+    const std::string listed = TdsStrUtils::SplitAndQuote(TdsStrUtils::CopyFrom(Filter, 2), ';', ',');
+    sql += (sign == '+' ? " AND FID IN (" : " AND FID NOT IN (") + listed + ")";
+  }
+  return sql + " ORDER BY FID";
 }
 
 #ifdef _WIN32

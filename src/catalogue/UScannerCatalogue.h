@@ -15,6 +15,11 @@ public:
   static std::string UnselectOthersSQL(const std::string& ScannerID);
   // The scanner's driver file names, ";"-separated.
   static std::string DriverFilesSQL(const std::string& ScannerID);
+  // The rows the select-scanner dialog may offer, by the host's filter text (ScnrList of its
+  // options, trimmed): "*" every scanner, "+" only those listed after it, "-" all but those listed
+  // (identifiers separated by ";"); never one whose FID begins with X. An empty filter offers every
+  // scanner, as "*" does; any other first character none.
+  static std::string ScannerListSQL(const std::string& Filter);
 
 #ifdef _WIN32
   // Afterwards exactly ScannerID is selected: two statements over the host's connection, each its

@@ -16,6 +16,11 @@ public:
   // or the query failed (the kit has shown the database's error); ScannerType is then untouched.
   bool GetSelectedScanner(std::string& ScannerID, int32_t& ScannerType);
 
+  // Whether one of the scanner's driver files (in list order) exists; it then becomes the TWAIN
+  // default source. Otherwise the user is told why (no files: the scanner is not supported; none
+  // installed: the driver is not installed correctly) and the answer is false.
+  bool CheckDriverFiles(const TStringList& List);
+
   // The host's "simple.cfg" (configuration folder + name), made writable when it exists.
   static std::string ScanConfigFileName();
   // "Scan" + the id as a number: "0401" gives "Scan401". Raises EConvertError for a non-integer id.

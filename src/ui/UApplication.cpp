@@ -98,6 +98,13 @@ HINSTANCE TApplication::Instance() { return reinterpret_cast<HINSTANCE>(&__Image
 HWND TApplication::ActiveForm() { return g_activeForm; }
 void TApplication::SetActiveForm(HWND Form) { g_activeForm = Form; }
 
+const char* const TApplication::Title = "Quillon.RX";
+
+void TApplication::ShowException(const std::string& Message)
+{
+  ShowMessageBox(Message.c_str(), Title, MB_ICONERROR | MB_OK);
+}
+
 int TApplication::ShowMessageBox(const char* Text, const char* Caption, UINT Flags)
 {
   // A form that is gone cannot own the box: the message would be lost with it.

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 class TApplication {
 public:
   // Step 3 of the call frame: the host's application window becomes the owner of the library's
@@ -35,4 +37,8 @@ public:
   // window of this thread is disabled; afterwards exactly those are enabled again and activation and
   // focus return to where they were. Returns MessageBoxA's answer (0 when no box could be shown).
   static int ShowMessageBox(const char* Text, const char* Caption, UINT Flags);
+  // The standard display of an error that ended an event of a library window: its message in an
+  // error box of the message-box service, captioned with the library's title.
+  static void ShowException(const std::string& Message);
+  static const char* const Title;  // "Quillon.RX"
 };

@@ -30,3 +30,8 @@ public:
 
 // printf-style formatting into a std::string (for messages with a %s).
 std::string FormatText(const char* format, const std::string& arg);
+
+#ifdef _WIN32
+// The system's text for a Win32 error code, in the ANSI code page, without the final line break.
+std::string SysErrorMessage(unsigned long Code);
+#endif

@@ -4,6 +4,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "util/UHandle.h"
+#include "util/UdsErrors.h"
 #endif
 
 bool TdsIOUtils::IsLeadByte(unsigned char Byte)
@@ -71,6 +74,51 @@ void TdsIOUtils::ClearReadOnly(const std::string& FileName)
   DWORD attr = GetFileAttributesA(FileName.c_str());
   if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY))
     SetFileAttributesA(FileName.c_str(), attr & ~FILE_ATTRIBUTE_READONLY);
+}
+
+bool TdsIOUtils::FileExists(const std::string& FileName)
+{
+  if (FileName.empty() || FileName.find('\0') != std::string::npos)
+    return false;
+  const DWORD attr = GetFileAttributesA(FileName.c_str());
+  return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void TdsIOUtils::SaveToFile(const std::string& FileName, const std::string& Bytes)
+{
+  // A name with a NUL inside would be cut short by the system and name another file.
+  THandle file(FileName.find('\0') == std::string::npos
+                   ? CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr)
+                   : INVALID_HANDLE_VALUE);
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    const DWORD error = FileName.find('\0') == std::string::npos ? GetLastError() : ERROR_INVALID_NAME;
+    throw EFileError("Cannot create file \"" + FileName + "\". " + SysErrorMessage(error));
+  }
+  DWORD written = 0;
+  if (Bytes.size() > MAXDWORD || !WriteFile(file.get(), Bytes.data(), static_cast<DWORD>(Bytes.size()), &written, nullptr) ||
+      written != Bytes.size())
+    throw EFileError("Cannot write to file \"" + FileName + "\". " + SysErrorMessage(GetLastError()));
+}
+
+std::string TdsIOUtils::LoadFromFile(const std::string& FileName)
+{
+  THandle file(FileName.find('\0') == std::string::npos
+                   ? CreateFileA(FileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                   : INVALID_HANDLE_VALUE);
+  if (file.get() == INVALID_HANDLE_VALUE)
+    throw EFileError("Cannot open file \"" + FileName + "\". " + SysErrorMessage(GetLastError()));
+  std::string bytes;
+  char buffer[16384];
+  DWORD got = 0;
+  for (;;) {
+    if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr))
+      throw EFileError("Cannot read file \"" + FileName + "\". " + SysErrorMessage(GetLastError()));
+    if (got == 0)
+      return bytes;
+    bytes.append(buffer, got);
+  }
 }
 
 bool TdsIOUtils::RemoveFile(const std::string& FileName)

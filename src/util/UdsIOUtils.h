@@ -21,6 +21,13 @@ public:
   static std::string GetFileName(const std::string& Path, bool WithExtension);
   // Clears FileName's read-only attribute; a missing file is left alone.
   static void ClearReadOnly(const std::string& FileName);
+  // Whether FileName names an existing file (a directory does not count).
+  static bool FileExists(const std::string& FileName);
+  // Creates FileName (or empties it) and writes Bytes to it in one piece. Raises EFileError
+  // ("Cannot create file ...") naming the file when that fails.
+  static void SaveToFile(const std::string& FileName, const std::string& Bytes);
+  // The whole content of FileName. Raises EFileError naming the file when it cannot be read.
+  static std::string LoadFromFile(const std::string& FileName);
   // Deletes FileName, clearing its read-only attribute first. True when no such file exists
   // afterwards; false when the deletion failed. Never raises.
   static bool RemoveFile(const std::string& FileName);

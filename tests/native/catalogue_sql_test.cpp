@@ -31,3 +31,30 @@ TEST(CatalogueSql, StatementsQuoteTheIdAsALiteral)
               TScannerCatalogue::DriverFilesSQL(c.id));
   }
 }
+
+TEST(CatalogueSql, ScannerListQueryFollowsTheFilter)
+{
+  const std::string base = "SELECT * FROM B_Scanner WHERE FID NOT LIKE 'X%'";
+  const std::string none = "SELECT * FROM B_Scanner WHERE 1 = 0 ORDER BY FID";
+  struct Case {
+    const char* filter;  // as the dialog passes it: trimmed
+    std::string sql;
+  } cases[] = {
+      {"*", base + " ORDER BY FID"},
+      {"+201;205", base + " AND FID IN ('201','205') ORDER BY FID"},
+      {"-201;205", base + " AND FID NOT IN ('201','205') ORDER BY FID"},
+      {"+201", base + " AND FID IN ('201') ORDER BY FID"},
+      {"+;201;", base + " AND FID IN ('201') ORDER BY FID"},
+      {"+201;;205", base + " AND FID IN ('201','','205') ORDER BY FID"},
+      {"+", base + " AND FID IN ('') ORDER BY FID"},
+      {"+O'1;2 01", base + " AND FID IN ('O''1','2 01') ORDER BY FID"},
+      {"+1') OR ('1'='1", base + " AND FID IN ('1'') OR (''1''=''1') ORDER BY FID"},
+      {"*201", base + " ORDER BY FID"},
+      {"201", none},
+      {"?", none},
+      // No list at all: every scanner, as with "*".
+      {"", base + " ORDER BY FID"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(TScannerCatalogue::ScannerListSQL(c.filter), c.sql) << c.filter;
+}

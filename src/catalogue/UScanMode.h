@@ -1,0 +1,27 @@
+// The scan mode of a scanner as "simple.cfg" keeps it: the key "ScanWithADF" of the scanner's own
+// section ("1" roll scanning through the document feeder, "0" flatbed), and for scanners numbered
+// 200 and above a copy of that section's body in the shared section "[Scan]".
+#pragma once
+#include <string>
+
+#include "util/UdsStrUtils.h"
+
+// "1" for the mode letter "G" exactly, "0" for anything else ("P", "g", "").
+std::string ScanWithADFValue(const std::string& ScanMode);
+// How a stored value reads (missing: "1"): roll scanning when its first character is "1".
+bool ReadsAsRollScanning(const std::string& StoredValue);
+
+// The first line at or after Start that contains Text (byte-wise, case-sensitive); -1 when none, or
+// when Start lies beyond the last line.
+int FindLine(const TStringList& Lines, const std::string& Text, int Start);
+
+// A file's text as lines (split at CR LF, CR or LF), and back (every line ending in CR LF).
+TStringList TextLines(const std::string& Text);
+std::string LinesText(const TStringList& Lines);
+
+// Makes the body of "[Scan]" a copy of the body of section Section (a name without brackets, such
+// as Scan201). A section's header is the line that reads "[" + its name + "]" (blanks around it and
+// letter case do not matter, as for the system's profile functions); its body runs up to the next
+// line containing "[" anywhere, or to the end of the file. Only the old body of "[Scan]" is
+// removed; a missing "[Scan]" is added at the end; without the scanner's section nothing changes.
+void CopySectionBodyToScan(TStringList& Lines, const std::string& Section);
