@@ -10,9 +10,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "BoxRecorder.h"
+#include "Screenshot.h"
 #include "TestDatabase.h"
 #include "TestHost.h"
 #include "TestScan.h"
@@ -265,6 +267,10 @@ TEST_F(ScanInvoice, DriverCheckAndTwainDefaultSource)
       EXPECT_EQ(result, 0);
       EXPECT_EQ(RegistryTwainSource("默认资源"), twain + installed);
       EXPECT_EQ(RegistryTwainSource("Default Source"), twain + installed);
+      char windows[MAX_PATH] = {}, winIni[512] = {};
+      GetWindowsDirectoryA(windows, MAX_PATH);
+      GetPrivateProfileStringA("Twain", "Default Source", "", winIni, sizeof winIni, (std::string(windows) + "\\Win.ini").c_str());
+      EXPECT_STREQ(winIni, "") << "Win.ini is for Windows before 2000";
     } else {
       EXPECT_EQ(result, -1);
       ASSERT_EQ(FBoxes.Count(), 1u);
@@ -394,6 +400,188 @@ TEST_F(ScanInvoice, AHostThatCallsBackFromItsPageHandler)
   EXPECT_EQ(Scan(), 0);
   EXPECT_EQ(FPages.size(), 2u);
   EXPECT_EQ(TTestScan::FileBytes(second.Text()).substr(0, 19), "KVRNEWFP.T0002\r\n2\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+// What a second thread saw of the busy window while the scan's thread waited in the engine.
+struct TBusySighting {
+  bool Seen = false;
+  RECT Outer = {}, Clip = {}, Text = {};
+  std::wstring Caption;
+  bool TopMost = false;
+  HWND Owner = nullptr;
+  std::vector<bool> HostChildrenEnabled;
+  bool Screenshot = false;
+  HWND Window = nullptr;
+};
+
+// Watches for the busy window of the thread Thread (owned by Owner) and reads it from outside,
+// as the user sees it, while that thread is blocked.
+TBusySighting WatchForBusyWindow(DWORD Thread, HWND Owner, const std::vector<HWND>& HostChildren, const std::wstring& Png)
+{
+  TBusySighting s;
+  for (int tries = 0; tries < 400 && !s.Seen; ++tries) {
+    Sleep(10);
+    struct TFind {
+      DWORD Thread;
+      HWND Owner, Found;
+    } find = {Thread, Owner, nullptr};
+    EnumThreadWindows(
+        Thread,
+        [](HWND w, LPARAM p) noexcept -> BOOL {
+          auto* f = reinterpret_cast<TFind*>(p);
+          if (IsWindowVisible(w) && GetWindow(w, GW_OWNER) == f->Owner && FindWindowExW(w, nullptr, L"SysAnimate32", nullptr)) {
+            f->Found = w;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    if (!find.Found)
+      continue;
+    HWND w = find.Found;
+    s.Seen = true;
+    GetWindowRect(w, &s.Outer);
+    auto childRect = [&](HWND c, RECT& r) {
+      GetWindowRect(c, &r);
+      MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&r), 2);
+    };
+    HWND clip = FindWindowExW(w, nullptr, L"SysAnimate32", nullptr);
+    childRect(clip, s.Clip);
+    for (HWND c = FindWindowExW(w, nullptr, L"Static", nullptr); c; c = FindWindowExW(w, c, L"Static", nullptr)) {
+      // Not GetWindowText: that would send the blocked thread a message and wait for it.
+      wchar_t text[128] = {};
+      if (!IsWindowVisible(c) || InternalGetWindowText(c, text, 128) == 0)
+        continue;
+      childRect(c, s.Text);
+      s.Caption = text;
+    }
+    s.TopMost = (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    s.Owner = GetWindow(w, GW_OWNER);
+    for (HWND c : HostChildren)
+      s.HostChildrenEnabled.push_back(IsWindowEnabled(c) != 0);
+    s.Window = w;
+    // Once it has painted itself and the clip has run a little.
+    Sleep(500);
+    s.Screenshot = !Png.empty() && SaveWindowPng(w, Png);
+  }
+  return s;
+}
+
+TEST_F(ScanInvoice, TheBusyWindowOfScanner601)
+{
+  Catalogue("601");
+  FScan->Scenario(Page("delay 1500\ninfo1 1") + "\nstatus 2 delay 1500\n");
+  HWND disabledByHost = FHost.ChildControls()[2];
+  EnableWindow(disabledByHost, FALSE);
+  TBusySighting first;
+  const DWORD thread = GetCurrentThreadId();
+  const std::wstring png = TestOutputPath(L"busy-window-scan.png");
+  std::thread watcher([&] { first = WatchForBusyWindow(thread, FHost.MainWindow(), FHost.ChildControls(), png); });
+  const int result = Scan();
+  watcher.join();
+  EXPECT_EQ(result, 0);
+  ASSERT_TRUE(first.Seen) << "the busy window was up while the engine waited";
+  EXPECT_EQ(first.Outer.right - first.Outer.left, 303);
+  EXPECT_EQ(first.Outer.bottom - first.Outer.top, 96);
+  EXPECT_EQ(first.Outer.left, (GetSystemMetrics(SM_CXSCREEN) - 303) / 2) << "centred on the primary screen";
+  EXPECT_EQ(first.Outer.top, (GetSystemMetrics(SM_CYSCREEN) - 96) / 2);
+  const RECT clip = {16, 32, 16 + 271, 32 + 48};
+  EXPECT_TRUE(EqualRect(&first.Clip, &clip)) << first.Clip.left << "," << first.Clip.top << " " << first.Clip.right << "," << first.Clip.bottom;
+  EXPECT_EQ(first.Text.left, 16);
+  EXPECT_EQ(first.Text.top, 16);
+  EXPECT_EQ(first.Caption, L"正在扫描发票, 请稍候...");
+  EXPECT_TRUE(first.TopMost);
+  EXPECT_EQ(first.Owner, FHost.MainWindow());
+  EXPECT_EQ(first.HostChildrenEnabled, (std::vector<bool>{false, false, false})) << "the host control's children";
+  EXPECT_TRUE(first.Screenshot);
+  // Afterwards the children are as the host had them.
+  EXPECT_TRUE(IsWindowEnabled(FHost.ChildControls()[0]));
+  EXPECT_TRUE(IsWindowEnabled(FHost.ChildControls()[1]));
+  EXPECT_FALSE(IsWindowEnabled(disabledByHost)) << "a child the host had disabled stays so";
+  EnableWindow(disabledByHost, TRUE);
+  ASSERT_EQ(FPages.size(), 1u);
+  EXPECT_EQ(FBoxes.Last().Text, kFinished);
+}
+
+TEST_F(ScanInvoice, OtherScannersShowNoBusyWindow)
+{
+  Catalogue("201");
+  FScan->Scenario(Page("delay 800\ninfo1 1") + "\nstatus 2\n");
+  TBusySighting seen;
+  const DWORD thread = GetCurrentThreadId();
+  std::thread watcher([&] { seen = WatchForBusyWindow(thread, FHost.MainWindow(), FHost.ChildControls(), L""); });
+  EXPECT_EQ(Scan(), 0);
+  watcher.join();
+  EXPECT_FALSE(seen.Seen);
+}
+
+}  // namespace
+
+namespace {
+
+// A copy of the library in a folder of its own, with or without an engine beside it: the library
+// loads ScanReco.dll from its own folder only.
+class ScanInvoiceEngineFile : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    ASSERT_EQ(GetACP(), 936u);
+    FFolder = FScan.Root + "lib\\";
+    ASSERT_TRUE(CreateDirectoryA(FFolder.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileA("Quillon.RX.dll", (FFolder + "Quillon.RX.dll").c_str(), FALSE));
+  }
+  void TearDown() override { ClearRegistryTwainSource(); }
+
+  THostException Scan(int& Result)
+  {
+    TTestDatabase db({{"201", 1, "甲", "A", "G", 1, FScan.AddDriverFile("Quillon\\a.ds")}});
+    TTestHost host((FFolder + "Quillon.RX.dll").c_str());
+    TScanDLLParams p = host.Record(FScan.Params(db.HostConnection()));
+    FScan.Scenario("status 2\n");
+    return CallCatchingLibraryError([&] { Result = host.ScanInvoice(p); });
+  }
+
+  TBoxRecorder FBoxes;
+  TTestScan FScan;
+  std::string FFolder;
+};
+
+TEST_F(ScanInvoiceEngineFile, NoEngineBesideTheLibrary)
+{
+  // One in the current folder must not be taken instead.
+  ASSERT_TRUE(TTestScan::FileExists("ScanReco.dll"));
+  int result = -99;
+  THostException e = Scan(result);
+  ASSERT_TRUE(e.Raised);
+  EXPECT_NE(e.Message.find("ScanReco.dll"), std::string::npos) << e.Message;
+  EXPECT_NE(e.Message.find(FFolder), std::string::npos) << "names the file it looked for: " << e.Message;
+  EXPECT_EQ(result, -99);
+  EXPECT_TRUE(FScan.EngineLog().empty());
+  EXPECT_EQ(FBoxes.Count(), 0u);
+}
+
+TEST_F(ScanInvoiceEngineFile, AnEngineWithoutOneOfItsFunctions)
+{
+  ASSERT_TRUE(CopyFileA("engine-partial\\ScanReco.dll", (FFolder + "ScanReco.dll").c_str(), FALSE));
+  int result = -99;
+  THostException e = Scan(result);
+  ASSERT_TRUE(e.Raised);
+  EXPECT_NE(e.Message.find("FpGetNewPage"), std::string::npos) << e.Message;
+  EXPECT_TRUE(FScan.EngineLog().empty()) << "nothing of the engine was called";
+}
+
+TEST_F(ScanInvoiceEngineFile, TheEngineBesideTheLibrary)
+{
+  ASSERT_TRUE(CopyFileA("ScanReco.dll", (FFolder + "ScanReco.dll").c_str(), FALSE));
+  int result = -99;
+  THostException e = Scan(result);
+  EXPECT_FALSE(e.Raised) << e.Message;
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(FScan.EngineCalls("FpScannerTerminate").size(), 1u);
 }
 
 }  // namespace
