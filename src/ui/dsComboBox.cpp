@@ -58,17 +58,23 @@ void TdsComboBox::Clear()
 void TdsComboBox::SetHeightAndDropDownCount(int Height, int Count)
 {
   // A drop-down list's window height is the height of its dropped list; the box itself is as high
-  // as its selection field (the field's item height plus the frame).
+  // as its selection field (the field's item height plus the frame). The list first: sizing the
+  // window makes the system fit the field to the font again.
   RECT r;
   GetWindowRect(FHandle, &r);
-  const LRESULT field = SendMessageW(FHandle, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-  const int frame = (r.bottom - r.top) - static_cast<int>(field);
-  if (field > 0 && Height > frame)
-    SendMessageW(FHandle, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Height - frame);
   const LRESULT item = SendMessageW(FHandle, CB_GETITEMHEIGHT, 0, 0);
-  GetWindowRect(FHandle, &r);
   SetWindowPos(FHandle, nullptr, 0, 0, r.right - r.left, Height + Count * static_cast<int>(item > 0 ? item : 12) + 2,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // Then the field, measured after it is set and corrected once: some systems make it a little
+  // higher than asked (wine by 2 pixels).
+  const LRESULT field = SendMessageW(FHandle, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+  GetWindowRect(FHandle, &r);
+  int set = static_cast<int>(field) + Height - (r.bottom - r.top);
+  for (int attempt = 0; attempt < 2 && field > 0 && set > 0 && r.bottom - r.top != Height; ++attempt) {
+    SendMessageW(FHandle, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), set);
+    GetWindowRect(FHandle, &r);
+    set += Height - (r.bottom - r.top);
+  }
 }
 
 LRESULT CALLBACK TdsComboBox::ComboProc(HWND Window, UINT Message, WPARAM W, LPARAM L) noexcept
