@@ -172,5 +172,11 @@ LRESULT CALLBACK TTestHost::ControlProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L)
     }
     return 0;
   }
+  if (Msg == WM_COMMAND && HIWORD(W) == BN_CLICKED) {
+    auto* host = reinterpret_cast<TTestHost*>(GetWindowLongPtrW(Wnd, GWLP_USERDATA));
+    if (host && host->OnCommand)
+      host->OnCommand(LOWORD(W));
+    return 0;
+  }
   return DefWindowProcW(Wnd, Msg, W, L);
 }

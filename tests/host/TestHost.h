@@ -53,6 +53,8 @@ public:
   // Page messages (32868) received by HostControl, and an optional handler run for each.
   int PageMessages = 0;
   std::function<void()> OnPage;
+  // WM_COMMAND from HostControl's children (a click on one of its buttons): the control's id.
+  std::function<void(int Id)> OnCommand;
 
   static LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM);
 
