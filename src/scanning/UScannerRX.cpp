@@ -73,6 +73,7 @@ void StorePageImage(const std::string& EngineImagePath, const std::string& Image
 int32_t TScannerRX::ScanInvoice()
 {
   TScanner::ScanInvoice();  // the previous result file is gone
+  HostWindow();  // a HostControl that is neither a window nor a control of the host fails here, early
   std::string scannerID;
   int32_t scannerType = 0;
   {

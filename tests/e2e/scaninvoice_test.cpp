@@ -200,6 +200,22 @@ TEST_F(ScanInvoice, EveryStatusThatIsNoPageEndsTheScan)
   }
 }
 
+TEST_F(ScanInvoice, AHostControlThatIsNoWindowStopsTheScanBeforeAnythingIsDone)
+{
+  Catalogue("201");
+  FScan->Scenario(Page("info1 1"));
+  THostParams hp = FScan->Params(FDb->HostConnection());
+  TScanDLLParams p = FHost.Record(hp);
+  std::vector<void*> notAControl(16, nullptr);
+  p.HostControl = notAControl.data();
+  THostException e = CallCatchingLibraryError([&] { FHost.ScanInvoice(p); });
+  ASSERT_TRUE(e.Raised);
+  EXPECT_NE(Wide(e.Message).find(L"HostControl"), std::wstring::npos) << e.Message;
+  EXPECT_TRUE(FScan->EngineLog().empty());
+  EXPECT_EQ(FBoxes.Count(), 0u);
+  EXPECT_EQ(RegistryTwainSource("Default Source"), "") << "the default source is not touched";
+}
+
 TEST_F(ScanInvoice, StatusesFiveAndSixArePagesLikeZero)
 {
   Catalogue("201");
