@@ -14,6 +14,7 @@
 #include "BoxRecorder.h"
 #include "TestDatabase.h"
 #include "TestHost.h"
+#include "TestScan.h"
 #include "UAdo.h"
 
 namespace {
@@ -84,6 +85,33 @@ TEST_F(HostObjects, EveryFormOfTheRecordGivesTheSameResults)
     EXPECT_EQ(FBoxes.Last().Text, L"您尚未选择任何扫描仪，系统无法确定扫描仪的型号！");
     EXPECT_EQ(FBoxes.Last().Owner, FHost.MainWindow()) << "owned by the window behind the control";
   }
+}
+
+// A scan through every form: the pages reach the host's control, the boxes stand over its window.
+TEST_F(HostObjects, EveryFormOfTheRecordScansAlike)
+{
+  TTestScan scan;
+  TTestDatabase db({{"201", 150, "扫描仪", "M201", "G", 1, scan.AddDriverFile("Quillon\\hostobjects.ds")}});
+  for (const TKind& kind : kKinds) {
+    SCOPED_TRACE(kind.Name);
+    scan.Scenario("page\nimage-path " + scan.EngineFolder + "p.tif\ninfo1 甲\npage\nimage-path " + scan.EngineFolder +
+                  "p.tif\ninfo1 乙\nstatus 2\n");
+    TScanDLLParams p = FHost.Record(scan.Params(nullptr));
+    p.HostControl = kind.ControlObject ? FHost.HostControlObject() : FHost.HostControl();
+    p.Connection = kind.ConnectionObject ? db.HostConnectionObject() : db.HostConnection();
+    FHost.PageMessages = 0;
+    FBoxes.Clear();
+    int result = -99;
+    THostException e = CallCatchingLibraryError([&] { result = FHost.ScanInvoice(p); });
+    EXPECT_FALSE(e.Raised) << e.Message;
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(FHost.PageMessages, 2);
+    EXPECT_EQ(TTestScan::FileBytes(scan.ResultFile).substr(0, 20), "KVRNEWFP.T0002\r\n乙\r\n");
+    ASSERT_EQ(FBoxes.Count(), 1u);
+    EXPECT_EQ(FBoxes.Last().Text, L"发票扫描结束！");
+    EXPECT_EQ(FBoxes.Last().Owner, FHost.MainWindow());
+  }
+  ClearRegistryTwainSource();
 }
 
 TEST_F(HostObjects, TheHostsConnectionKeepsItsReferences)
