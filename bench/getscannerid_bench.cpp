@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchFigures.h"
 #include "HostStrings.h"
 #include "TestDatabase.h"
 #include "TestHost.h"
@@ -18,17 +19,6 @@
 
 namespace {
 
-double Seconds()
-{
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return double(now.QuadPart) / double(frequency.QuadPart);
-}
 
 std::vector<TScannerRow> Catalogue(int Rows, int Selected)
 {
