@@ -14,6 +14,7 @@
 #include "QuillonRX.h"
 #include "boundary/UAnsiStrings.h"
 #include "boundary/UDLLParams.h"
+#include "boundary/UHostObjects.h"
 #include "scanning/UScannerRX.h"
 #include "ui/UApplication.h"
 
@@ -51,6 +52,7 @@ bool RunCallFrame(const TScanDLLParams& Params, QRX_String InA, QRX_String InB, 
                                         TAnsiRef(slots[3]), TAnsiRef(slots[4]), TAnsiRef(slots[5])};
     TAnsiRef heldA(InA), heldB(InB);
     TComScope com;
+    THostObjects::TCallScope hostObjects;
 
     AssignDLLParams(arrived);
     TApplication::SetHandle(DLLParams.AppHandle);

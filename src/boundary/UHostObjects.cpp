@@ -193,9 +193,27 @@ TAdoObject AdoObjectAt(void* P, const TModuleImage& Ado, ComPtr<_Connection>& Ou
   return TAdoObject::Connection;
 }
 
+// The connection verified in the current call (an export called from the host's page handler opens
+// a scope of its own, and the outer call verifies again after it).
+int g_callScopes = 0;
+struct TCallConnection {
+  void* Value = nullptr;
+  ComPtr<_Connection> Connection;
+} g_callConnection;
+
 // Fields of a host object that are looked at for the connection. The class library's connection
 // component keeps its ADO connection within its first few dozen fields.
 constexpr size_t kScannedFields = 256;
+
+// Keeps what Value was verified as, for the rest of the call.
+const ComPtr<_Connection>& Verified(void* Value, const ComPtr<_Connection>& Connection)
+{
+  if (g_callScopes > 0) {
+    g_callConnection.Value = Value;
+    g_callConnection.Connection = Connection;
+  }
+  return Connection;
+}
 
 }  // namespace
 
@@ -226,15 +244,25 @@ HWND THostObjects::ControlWindow(void* HostControl)
 
 ComPtr<_Connection> THostObjects::Connection() { return Connection(DLLParams.Connection); }
 
+THostObjects::TCallScope::TCallScope() { ++g_callScopes; }
+
+THostObjects::TCallScope::~TCallScope()
+{
+  --g_callScopes;
+  g_callConnection = TCallConnection();
+}
+
 ComPtr<_Connection> THostObjects::Connection(void* Value)
 {
+  if (g_callScopes > 0 && Value && Value == g_callConnection.Value)
+    return g_callConnection.Connection;
   ComPtr<_Connection> connection;
   if (!Value)
     return connection;
   const TModuleImage ado = AdoConnectionServer();
   switch (AdoObjectAt(Value, ado, connection)) {
     case TAdoObject::Connection:
-      return connection;
+      return Verified(Value, connection);
     case TAdoObject::NotAConnection:  // one of ADO's own objects: its fields are private
       throw EdsError("参数 Connection 指向的 ADO 对象不是数据库连接！");
     case TAdoObject::None:
@@ -246,7 +274,7 @@ ComPtr<_Connection> THostObjects::Connection(void* Value)
     void* const* field = static_cast<void* const*>(Value);
     for (size_t i = 0; i < fields; ++i)
       if (field[i] && field[i] != Value && AdoObjectAt(field[i], ado, connection) == TAdoObject::Connection)
-        return connection;
+        return Verified(Value, connection);
   }
   throw EdsError(ado.Base ? "参数 Connection 既不是 ADO 数据库连接，也不是含有 ADO 数据库连接的对象！"
                           : "参数 Connection 不是 ADO 数据库连接：本进程没有载入 ADO。");

@@ -36,5 +36,16 @@ public:
   // EdsError naming Connection for anything else.
   static Microsoft::WRL::ComPtr<_Connection> Connection();
   static Microsoft::WRL::ComPtr<_Connection> Connection(void* Value);
+
+  // For the time of one exported call the host's objects stay what they are, so the connection is
+  // verified once per call rather than once per statement (the select-scanner dialog runs one
+  // query per scanner). The call frame opens the scope; nothing is kept outside one.
+  class TCallScope {
+  public:
+    TCallScope();
+    ~TCallScope();
+    TCallScope(const TCallScope&) = delete;
+    TCallScope& operator=(const TCallScope&) = delete;
+  };
 #endif
 };
