@@ -47,6 +47,17 @@ void TSelectScannerForm::CopySectionToScan(const std::string& Section)
   TdsIOUtils::SaveToFile(file, LinesText(lines));
 }
 
+void TSelectScannerForm::RecordScanMode(const std::string& ScannerID, const std::string& ScanMode)
+{
+  const std::string section = TScannerRX::ScannerSectionName(ScannerID);
+  {
+    TIniFile ini(TScannerRX::ScanConfigFileName());
+    ini.WriteString(section, "ScanWithADF", ScanWithADFValue(ScanMode));
+  }  // written out before the copy reads the file
+  if (StrToInt(ScannerID) >= 200)
+    CopySectionToScan(section);
+}
+
 void TSelectScannerForm::FormCreate()
 {
   cbxScanner.Attach(Item(IDC_SELECT_SCANNER));
@@ -175,17 +186,12 @@ void TSelectScannerForm::btnOkClick()
   {
     THourGlass hourGlass;
     const std::string id = cbxScanner.Values()[static_cast<size_t>(index)];
-    // Converts the id: one that is not a number stops here, before anything is written.
-    const std::string section = TScannerRX::ScannerSectionName(id);
+    // Converts the id: one that is not a number stops here, before the catalogue is touched.
+    TScannerRX::ScannerSectionName(id);
     const std::string mode = IsChecked(Item(IDC_SELECT_ROLL)) ? "G" : "P";
     TScannerCatalogue::MarkSelected(id);
     TApplication::ProcessMessages();
-    {
-      TIniFile ini(TScannerRX::ScanConfigFileName());
-      ini.WriteString(section, "ScanWithADF", ScanWithADFValue(mode));
-    }
-    if (StrToInt(id) >= 200)
-      CopySectionToScan(section);
+    RecordScanMode(id, mode);
     FScannerID = id;
     FScanMode = mode;
   }

@@ -22,6 +22,10 @@ public:
   // Makes the body of "[Scan]" in "simple.cfg" a copy of the body of Section (such as Scan201).
   // Raises EFileError naming the file when it cannot be read or written.
   static void CopySectionToScan(const std::string& Section);
+  // Records ScanMode for the scanner in "simple.cfg": its key ScanWithADF, and for scanners numbered
+  // 200 and above the copy of its section into "[Scan]", made after the write. Raises
+  // EConvertError for an id that is not a number, before anything is written.
+  static void RecordScanMode(const std::string& ScannerID, const std::string& ScanMode);
 
 protected:
   void FormCreate() override;

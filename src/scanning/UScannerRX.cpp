@@ -6,7 +6,6 @@
 #include "QuillonRX.h"
 #include "boundary/UDLLParams.h"
 #include "boundary/UHostObjects.h"
-#include "catalogue/UScanMode.h"
 #include "catalogue/UScannerCatalogue.h"
 #include "catalogue/USelectScannerForm.h"
 #include "data/UAdoDataSet.h"
@@ -18,7 +17,6 @@
 #include "ui/UApplication.h"
 #include "ui/UdsBusyForm.h"
 #include "ui/UdsDialogs.h"
-#include "util/UIniFile.h"
 #include "util/UStrConv.h"
 #include "util/UdsErrors.h"
 #include "util/UdsIOUtils.h"
@@ -44,14 +42,7 @@ bool TScannerRX::SelectScanner(bool OnlyIfNoneSelected, std::string& ScannerID, 
 
 void TScannerRX::SetScanMode(const std::string& ScannerID, const std::string& ScanMode)
 {
-  // The id is converted first: one that is not a number leaves the file as it was.
-  const std::string section = ScannerSectionName(ScannerID);
-  {
-    TIniFile ini(ScanConfigFileName());
-    ini.WriteString(section, "ScanWithADF", ScanWithADFValue(ScanMode));
-  }  // written out before the copy reads the file
-  if (StrToInt(ScannerID) >= 200)
-    TSelectScannerForm::CopySectionToScan(section);
+  TSelectScannerForm::RecordScanMode(ScannerID, ScanMode);
 }
 
 namespace {

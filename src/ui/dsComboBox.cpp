@@ -83,22 +83,22 @@ LRESULT CALLBACK TdsComboBox::ComboProc(HWND Window, UINT Message, WPARAM W, LPA
   if (!self)
     return DefWindowProcW(Window, Message, W, L);
   const WNDPROC original = self->FOriginalProc;
-  const bool dropped = SendMessageW(Window, CB_GETDROPPEDSTATE, 0, 0) != 0;
+  auto dropped = [Window] { return SendMessageW(Window, CB_GETDROPPEDSTATE, 0, 0) != 0; };
   switch (Message) {
     case WM_GETDLGCODE: {
       // Enter belongs to the box while its list is closed, not to the dialog's default button.
       const auto* msg = reinterpret_cast<const MSG*>(L);
       LRESULT code = CallWindowProcW(original, Window, Message, W, L);
-      if (msg && !dropped && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) && msg->wParam == VK_RETURN)
+      if (msg && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) && msg->wParam == VK_RETURN && !dropped())
         code |= DLGC_WANTMESSAGE;
       return code;
     }
     case WM_KEYDOWN:
-      if (W == VK_RETURN && !dropped)
+      if (W == VK_RETURN && !dropped())
         return 0;
       break;
     case WM_CHAR:
-      if (W == '\r' && !dropped) {
+      if (W == '\r' && !dropped()) {
         // Like Tab: on to the next control, once the current key has been handled.
         PostMessageW(GetParent(Window), WM_NEXTDLGCTL, 0, FALSE);
         return 0;

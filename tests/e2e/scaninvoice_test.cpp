@@ -384,9 +384,7 @@ TEST_F(ScanInvoice, TenThousandPagesAreNumberedOn)
 TEST_F(ScanInvoice, EachScanStartsAfresh)
 {
   Catalogue("201");
-  FILE* f = std::fopen(FScan->ResultFile.c_str(), "wb");
-  std::fputs("old", f);
-  std::fclose(f);
+  TTestScan::WriteFileBytes(FScan->ResultFile, "old");
   SetFileAttributesA(FScan->ResultFile.c_str(), FILE_ATTRIBUTE_READONLY);
   FScan->Scenario("status 2\n");
   EXPECT_EQ(Scan(), 0);

@@ -47,13 +47,7 @@ TEST(ScanInvoiceWin98, TheDefaultSourceGoesToWinIni)
   TTestScan scan;
   const std::string driver = scan.AddDriverFile("Quillon\\win98.ds");
   TTestDatabase db({{"250", 1, "甲", "A", "G", 1, "Quillon\\missing.ds;" + driver}});
-  {
-    HANDLE f = CreateFileA(scan.ConfigFile().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    const char cfg[] = "[Scan250]\r\nScanThread_2K=5\r\nScanThread_98=3\r\n[Scan]\r\n";
-    DWORD written = 0;
-    WriteFile(f, cfg, sizeof cfg - 1, &written, nullptr);
-    CloseHandle(f);
-  }
+  TTestScan::WriteFileBytes(scan.ConfigFile(), "[Scan250]\r\nScanThread_2K=5\r\nScanThread_98=3\r\n[Scan]\r\n");
   scan.Scenario("status 2\n");
   TTestHost host;
   TScanDLLParams p = host.Record(scan.Params(db.HostConnection()));

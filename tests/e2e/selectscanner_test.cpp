@@ -131,12 +131,7 @@ protected:
 
   void Config(const std::string& Text)
   {
-    HANDLE f = CreateFileA(FScan.ConfigFile().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-    ASSERT_NE(f, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(f, Text.data(), static_cast<DWORD>(Text.size()), &written, nullptr);
-    CloseHandle(f);
+    TTestScan::WriteFileBytes(FScan.ConfigFile(), Text);
   }
   std::string ConfigText() const { return TTestScan::FileBytes(FScan.ConfigFile()); }
 

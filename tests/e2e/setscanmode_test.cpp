@@ -65,12 +65,7 @@ protected:
   void Config(const std::string& Text)
   {
     SetFileAttributesA(FScan.ConfigFile().c_str(), FILE_ATTRIBUTE_NORMAL);
-    HANDLE f = CreateFileA(FScan.ConfigFile().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-    ASSERT_NE(f, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(f, Text.data(), static_cast<DWORD>(Text.size()), &written, nullptr);
-    CloseHandle(f);
+    TTestScan::WriteFileBytes(FScan.ConfigFile(), Text);
   }
   std::string ConfigText(bool* Exists = nullptr) const { return TTestScan::FileBytes(FScan.ConfigFile(), Exists); }
   std::string Value(const std::string& Section) const

@@ -25,7 +25,9 @@ std::wstring FromUtf8(const std::string& Text)
   return out;
 }
 
-void WriteBytes(const std::string& Name, const std::string& Bytes)
+}  // namespace
+
+void TTestScan::WriteFileBytes(const std::string& Name, const std::string& Bytes)
 {
   HANDLE f = CreateFileA(Name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE)
@@ -35,6 +37,7 @@ void WriteBytes(const std::string& Name, const std::string& Bytes)
   CloseHandle(f);
 }
 
+namespace {
 // Deletes Folder and everything in it.
 void RemoveTree(const std::string& Folder)
 {
@@ -125,12 +128,12 @@ std::string TTestScan::AddDriverFile(const std::string& RelativeName)
 {
   const std::string path = TwainFolder() + RelativeName;
   MakeFolders(path);
-  WriteBytes(path, "driver");
+  WriteFileBytes(path, "driver");
   FDriverFiles.push_back(path);
   return RelativeName;
 }
 
-void TTestScan::Scenario(const std::string& GbkText) { WriteBytes(EngineFolder + "scan.scenario", Utf8(Wide(GbkText))); }
+void TTestScan::Scenario(const std::string& GbkText) { WriteFileBytes(EngineFolder + "scan.scenario", Utf8(Wide(GbkText))); }
 
 std::vector<std::string> TTestScan::EngineLog() const
 {

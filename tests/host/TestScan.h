@@ -39,6 +39,8 @@ public:
   // Log lines that start with Prefix (such as "FpScannerTerminate" or "protocol:").
   std::vector<std::string> EngineCalls(const std::string& Prefix) const;
 
+  // Creates Name (or empties it) with Bytes; throws std::runtime_error when it cannot be written.
+  static void WriteFileBytes(const std::string& Name, const std::string& Bytes);
   // The bytes of a file, or "" (and Exists false) when it cannot be read.
   static std::string FileBytes(const std::string& Name, bool* Exists = nullptr);
   static bool FileExists(const std::string& Name);

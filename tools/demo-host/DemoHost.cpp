@@ -87,9 +87,8 @@ public:
         {"702", 190, "惠普", "ScanJet 5590", "", 0, "HP\\sj5590.ds"},  // no driver installed: not offered
         {"X01", 100, "测试扫描仪", "X", "P", 0, ""},
     });
-    std::FILE* cfg = std::fopen(FScan.ConfigFile().c_str(), "wb");
-    std::fputs("[Scan]\r\nScanWithADF=1\r\n[Scan201]\r\nScanThread_2K=2\r\n[Scan205]\r\nScanWithADF=0\r\n", cfg);
-    std::fclose(cfg);
+    TTestScan::WriteFileBytes(FScan.ConfigFile(),
+                              "[Scan]\r\nScanWithADF=1\r\n[Scan201]\r\nScanThread_2K=2\r\n[Scan205]\r\nScanWithADF=0\r\n");
     FScan.Scenario(Replace(kScenario, "%ENGINE%", FScan.EngineFolder));
 
     THostParams hp = FScan.Params(FDb->HostConnection());
