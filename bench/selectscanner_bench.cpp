@@ -103,6 +103,15 @@ std::vector<TScannerRow> Catalogue(TTestScan& Scan)
   return rows;
 }
 
+
+// An empty dialog that ends at its Cancel.
+INT_PTR CALLBACK CancelOnlyDialogProc(HWND Dialog, UINT Message, WPARAM W, LPARAM) noexcept
+{
+  if (Message == WM_COMMAND && LOWORD(W) == IDCANCEL)
+    return EndDialog(Dialog, IDCANCEL);
+  return Message == WM_INITDIALOG;
+}
+
 // A modal dialog with nothing in it, owned by Owner: what the recorder takes to report any dialog.
 double EmptyDialogSeconds(TBoxRecorder& Boxes, HWND Owner)
 {
@@ -119,13 +128,8 @@ double EmptyDialogSeconds(TBoxRecorder& Boxes, HWND Owner)
     TBoxRecorder::ClickButton(Window, IDCANCEL);
     return true;
   };
-  DLGPROC proc = [](HWND Dialog, UINT Message, WPARAM W, LPARAM) noexcept -> INT_PTR {
-    if (Message == WM_COMMAND && LOWORD(W) == IDCANCEL)
-      return EndDialog(Dialog, IDCANCEL);
-    return Message == WM_INITDIALOG;
-  };
   const double start = Seconds();
-  DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &t.Dialog, Owner, proc, 0);
+  DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &t.Dialog, Owner, CancelOnlyDialogProc, 0);
   Boxes.OnDialog = nullptr;
   return up - start;
 }

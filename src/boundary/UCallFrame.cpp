@@ -5,3 +5,9 @@ std::string& LastFrameError()
   static std::string text;
   return text;
 }
+
+std::optional<TSehException>& LastForeignException()
+{
+  static std::optional<TSehException> caught;
+  return caught;
+}

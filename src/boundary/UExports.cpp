@@ -17,6 +17,8 @@ namespace {
 // Kept apart from the exports so that no C++ object is alive in the frames the host unwinds.
 [[noreturn]] __attribute__((noinline)) void RaiseToHost()
 {
+  if (const std::optional<TSehException>& foreign = LastForeignException())
+    RaiseAgain(*foreign);  // what the host would have seen without the library in between
   const std::string& text = LastFrameError();
   ULONG_PTR args[2] = {reinterpret_cast<ULONG_PTR>(text.c_str()), text.size()};
   RaiseException(QRX_EXCEPTION_CODE, EXCEPTION_NONCONTINUABLE, 2, args);

@@ -17,6 +17,7 @@
 #include "ui/UApplication.h"
 #include "ui/UdsBusyForm.h"
 #include "ui/UdsDialogs.h"
+#include "util/USehGuard.h"
 #include "util/UStrConv.h"
 #include "util/UdsErrors.h"
 #include "util/UdsIOUtils.h"
@@ -78,12 +79,14 @@ int32_t TScannerRX::ScanInvoice()
   TApplication::ProcessMessages();
 
   // Declared before the engine, so that every way out terminates the engine first and then frees
-  // the window.
+  // the window: the normal ones below by hand, an error or a fault raised in the engine or the
+  // host's page handler by the destructors.
   std::optional<TdsBusyForm> busy;
   TScanEngine engine;
   engine.GetVersion(scannerType);
   if (engine.Initialize() != 0) {
     TdsDialogs::ShowOwnedMsg(HostWindow(), "扫描仪未正确连接或者扫描仪型号选择不正确！", mkError);
+    engine.Terminate();
     return -1;
   }
   busy.emplace();
@@ -101,6 +104,7 @@ int32_t TScannerRX::ScanInvoice()
     if (!outcome.PageDelivered) {
       if (outcome.Message)
         TdsDialogs::ShowOwnedMsg(HostWindow(), outcome.Message, outcome.Kind);
+      engine.Terminate();
       return outcome.Result;
     }
     TInvoiceBaseInfo invoice = InvoiceOfNewPage(record.data());
@@ -109,7 +113,7 @@ int32_t TScannerRX::ScanInvoice()
     WriteResultFile(invoice);
     // Both files of the page are complete: the host takes them over before the next page.
     if (HWND host = HostWindow())
-      SendMessageW(host, QRX_WM_NEWPAGE, 0, 0);
+      CallForeign([host]() noexcept { SendMessageW(host, QRX_WM_NEWPAGE, 0, 0); });
     TApplication::ProcessMessages();
   }
 }

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "util/USehGuard.h"
+
 namespace {
 HWND g_handle = nullptr;
 HWND g_activeForm = nullptr;
@@ -81,16 +83,20 @@ bool TApplication::ApplyScreenCursor()
 
 void TApplication::ProcessMessages()
 {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    // A WM_QUIT belongs to the host's own message loop: put it back for that loop to see.
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
+  // Most of what is dispatched here goes to the host's windows: a structured exception raised in
+  // its handlers continues as EForeignException through the library's clean-up.
+  CallForeign([]() noexcept {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      // A WM_QUIT belongs to the host's own message loop: put it back for that loop to see.
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        break;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
     }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+  });
 }
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;

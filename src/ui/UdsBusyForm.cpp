@@ -283,11 +283,19 @@ TdsBusyForm::TdsBusyForm()
   SetWindowLongPtrW(FCancel, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CancelButtonProc));
 }
 
-TdsBusyForm::~TdsBusyForm() = default;
+TdsBusyForm::~TdsBusyForm()
+{
+  if (!FBusy)
+    return;
+  ShowWindow(Handle(), SW_HIDE);
+  EnableDisabledChildren();
+  TApplication::SetScreenCursor(TApplication::crDefault);
+}
 
 void TdsBusyForm::ShowBusy(HWND Control, TdsBusyKind Kind, const std::string& Text, TdsBusyTextStyle TextStyle,
                            bool ShowGauge, bool ShowCancel)
 {
+  FBusy = true;
   TApplication::SetScreenCursor(TApplication::crHourGlass);
   FShowGauge = ShowGauge;
   FCancelled = false;
@@ -326,6 +334,7 @@ void TdsBusyForm::HideBusy()
   ShowWindow(Handle(), SW_HIDE);
   EnableDisabledChildren();
   TApplication::SetScreenCursor(TApplication::crDefault);
+  FBusy = false;
   TApplication::ProcessMessages();
 }
 

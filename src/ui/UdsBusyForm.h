@@ -23,7 +23,9 @@ public:
   // Created hidden from the library's layout resource; the native window belongs to the
   // application window (TApplication::Handle()), so it has no task-bar button.
   TdsBusyForm();
-  // Destroys the window. No clean-up of the control or the cursor: callers hide first.
+  // Destroys the window. When it is freed between ShowBusy and HideBusy (an error, a fault in the
+  // engine, a clip that could not be opened), it first gives back what ShowBusy changed: the
+  // children it disabled are enabled again and the cursor is the default one.
   ~TdsBusyForm();
   TdsBusyForm(const TdsBusyForm&) = delete;
   TdsBusyForm& operator=(const TdsBusyForm&) = delete;
@@ -34,7 +36,8 @@ public:
   // the gauge, pauses 200 ms. A kind outside 0..7 keeps the last arrangement without picture or
   // clip. bkImage and the side layouts show the gauge and the button as asked; the wide clips never.
   // Raises EdsError("Cannot open AVI") when the kind's clip cannot be opened; the window is then
-  // neither placed nor shown, and the hourglass and the disabled children stay until HideBusy.
+  // neither placed nor shown, and the hourglass and the disabled children stay until HideBusy or
+  // the destructor.
   void ShowBusy(HWND Control, TdsBusyKind Kind, const std::string& Text, TdsBusyTextStyle TextStyle, bool ShowGauge,
                 bool ShowCancel);
   void ShowBusy(HWND Control, TdsBusyKind Kind, const std::string& Text, TdsBusyTextStyle TextStyle, bool ShowCancel);
@@ -87,6 +90,7 @@ private:
   std::vector<HWND> FDisabledChildren;  // what ShowBusy disabled and HideBusy gives back
   bool FShowGauge = false;
   bool FCancelled = false;
+  bool FBusy = false;  // between ShowBusy and HideBusy: the cursor and the children are changed
 };
 
 // Opens the clip Name (a resource of type "AVI" in Module, name compared without regard to case)

@@ -12,8 +12,11 @@ Quillon.RX.dll:
   is in the allowlist (xp-imports.txt beside this script: functions Microsoft documents as present on
   Windows XP SP3); with --xp-exports, also in the export lists of XP's own DLLs.
 borlndmm.dll: the three Delphi memory-manager names.
+With --record, the SHA-256 of the DLL that passed is written down, so that the hosts that run the
+product can make sure they run that very file (same_product.py).
 """
 import argparse
+import hashlib
 import os
 import re
 import struct
@@ -186,10 +189,13 @@ def main():
     ap.add_argument("--objdump", default="i686-w64-mingw32-objdump")
     ap.add_argument("--allowlist", default=os.path.join(HERE, "xp-imports.txt"))
     ap.add_argument("--xp-exports", help="folder of XP's export lists, one <dll>.txt each (cross-check)")
+    ap.add_argument("--record", help="after a pass, write the checked DLL's SHA-256 to this file")
     ap.add_argument("dll")
     ap.add_argument("borlndmm")
     a = ap.parse_args()
     failures = []
+    if a.record and os.path.exists(a.record):
+        os.remove(a.record)  # a record stands only for a check that passed now
 
     def check(ok, what):
         print(("ok    " if ok else "FAIL  ") + what)
@@ -255,6 +261,11 @@ def main():
         print("artifact check failed: %d problem(s)" % len(failures))
         return 1
     print("artifact check passed")
+    if a.record:
+        digest = hashlib.sha256(pe.data).hexdigest()
+        with open(a.record, "w") as f:
+            f.write("%s  %s\n" % (digest, os.path.basename(a.dll)))
+        print("recorded %s in %s" % (digest, a.record))
     return 0
 
 

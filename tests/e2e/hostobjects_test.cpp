@@ -244,6 +244,16 @@ TEST_F(HostObjects, AHostControlThatIsNeitherFormIsAnErrorNamingTheSlot)
 
 // The search prefers the window that carries the object over an address that happens to be a
 // window handle, and follows the control when the host moves its properties to a new window.
+
+// Each property of a window as its atom and value (the system may hand an atom or its name).
+BOOL CALLBACK CollectProperty(HWND, LPSTR Name, HANDLE Data, ULONG_PTR Found) noexcept
+{
+  const ATOM atom = IS_INTRESOURCE(Name) ? static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(Name)) : GlobalFindAtomA(Name);
+  if (atom)
+    reinterpret_cast<std::vector<std::pair<ATOM, HANDLE>>*>(Found)->push_back({atom, Data});
+  return TRUE;
+}
+
 TEST_F(HostObjects, TheObjectIsFoundThroughTheWindowThatCarriesIt)
 {
   TTestDatabase db({Row("201", 0)});
@@ -256,16 +266,7 @@ TEST_F(HostObjects, TheObjectIsFoundThroughTheWindowThatCarriesIt)
   // The VCL recreates a control's window: the properties move to the new one.
   HWND second = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
   std::vector<std::pair<ATOM, HANDLE>> moved;
-  EnumPropsExA(
-      FHost.MainWindow(),
-      [](HWND, LPSTR Name, HANDLE Data, ULONG_PTR Param) noexcept -> BOOL {
-        // An atom, or its name (the system may hand either).
-        const ATOM atom = IS_INTRESOURCE(Name) ? static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(Name)) : GlobalFindAtomA(Name);
-        if (atom)
-          reinterpret_cast<std::vector<std::pair<ATOM, HANDLE>>*>(Param)->push_back({atom, Data});
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&moved));
+  EnumPropsExA(FHost.MainWindow(), CollectProperty, reinterpret_cast<LPARAM>(&moved));
   ASSERT_FALSE(moved.empty());
   for (const auto& m : moved) {
     RemovePropA(FHost.MainWindow(), MAKEINTATOM(m.first));

@@ -432,6 +432,21 @@ struct TBusySighting {
   HWND Window = nullptr;
 };
 
+struct TFindBusy {
+  HWND Owner, Found;
+};
+
+BOOL CALLBACK FindBusyWindow(HWND Window, LPARAM Find) noexcept
+{
+  auto* f = reinterpret_cast<TFindBusy*>(Find);
+  if (IsWindowVisible(Window) && GetWindow(Window, GW_OWNER) == f->Owner &&
+      FindWindowExW(Window, nullptr, L"SysAnimate32", nullptr)) {
+    f->Found = Window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 // Watches for the busy window of the thread Thread (owned by Owner) and reads it from outside,
 // as the user sees it, while that thread is blocked.
 TBusySighting WatchForBusyWindow(DWORD Thread, HWND Owner, const std::vector<HWND>& HostChildren, const std::wstring& Png)
@@ -439,21 +454,8 @@ TBusySighting WatchForBusyWindow(DWORD Thread, HWND Owner, const std::vector<HWN
   TBusySighting s;
   for (int tries = 0; tries < 400 && !s.Seen; ++tries) {
     Sleep(10);
-    struct TFind {
-      DWORD Thread;
-      HWND Owner, Found;
-    } find = {Thread, Owner, nullptr};
-    EnumThreadWindows(
-        Thread,
-        [](HWND w, LPARAM p) noexcept -> BOOL {
-          auto* f = reinterpret_cast<TFind*>(p);
-          if (IsWindowVisible(w) && GetWindow(w, GW_OWNER) == f->Owner && FindWindowExW(w, nullptr, L"SysAnimate32", nullptr)) {
-            f->Found = w;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&find));
+    TFindBusy find = {Owner, nullptr};
+    EnumThreadWindows(Thread, FindBusyWindow, reinterpret_cast<LPARAM>(&find));
     if (!find.Found)
       continue;
     HWND w = find.Found;
@@ -531,71 +533,6 @@ TEST_F(ScanInvoice, OtherScannersShowNoBusyWindow)
   EXPECT_EQ(Scan(), 0);
   watcher.join();
   EXPECT_FALSE(seen.Seen);
-}
-
-}  // namespace
-
-namespace {
-
-// A copy of the library in a folder of its own, with or without an engine beside it: the library
-// loads ScanReco.dll from its own folder only.
-class ScanInvoiceEngineFile : public ::testing::Test {
-protected:
-  void SetUp() override
-  {
-    ASSERT_EQ(GetACP(), 936u);
-    FFolder = FScan.Root + "lib\\";
-    ASSERT_TRUE(CreateDirectoryA(FFolder.c_str(), nullptr));
-    ASSERT_TRUE(CopyFileA("Quillon.RX.dll", (FFolder + "Quillon.RX.dll").c_str(), FALSE));
-  }
-  void TearDown() override { ClearRegistryTwainSource(); }
-
-  THostException Scan(int& Result)
-  {
-    TTestDatabase db({{"201", 1, "甲", "A", "G", 1, FScan.AddDriverFile("Quillon\\a.ds")}});
-    TTestHost host((FFolder + "Quillon.RX.dll").c_str());
-    TScanDLLParams p = host.Record(FScan.Params(db.HostConnection()));
-    FScan.Scenario("status 2\n");
-    return CallCatchingLibraryError([&] { Result = host.ScanInvoice(p); });
-  }
-
-  TBoxRecorder FBoxes;
-  TTestScan FScan;
-  std::string FFolder;
-};
-
-TEST_F(ScanInvoiceEngineFile, NoEngineBesideTheLibrary)
-{
-  // One in the current folder must not be taken instead.
-  ASSERT_TRUE(TTestScan::FileExists("ScanReco.dll"));
-  int result = -99;
-  THostException e = Scan(result);
-  ASSERT_TRUE(e.Raised);
-  EXPECT_NE(e.Message.find("ScanReco.dll"), std::string::npos) << e.Message;
-  EXPECT_NE(e.Message.find(FFolder), std::string::npos) << "names the file it looked for: " << e.Message;
-  EXPECT_EQ(result, -99);
-  EXPECT_TRUE(FScan.EngineLog().empty());
-  EXPECT_EQ(FBoxes.Count(), 0u);
-}
-
-TEST_F(ScanInvoiceEngineFile, AnEngineWithoutOneOfItsFunctions)
-{
-  ASSERT_TRUE(CopyFileA("engine-partial\\ScanReco.dll", (FFolder + "ScanReco.dll").c_str(), FALSE));
-  int result = -99;
-  THostException e = Scan(result);
-  ASSERT_TRUE(e.Raised);
-  EXPECT_NE(e.Message.find("FpGetNewPage"), std::string::npos) << e.Message;
-  EXPECT_TRUE(FScan.EngineLog().empty()) << "nothing of the engine was called";
-}
-
-TEST_F(ScanInvoiceEngineFile, TheEngineBesideTheLibrary)
-{
-  ASSERT_TRUE(CopyFileA("ScanReco.dll", (FFolder + "ScanReco.dll").c_str(), FALSE));
-  int result = -99;
-  THostException e = Scan(result);
-  EXPECT_FALSE(e.Raised) << e.Message;
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(FScan.EngineCalls("FpScannerTerminate").size(), 1u);
 }
 
 }  // namespace

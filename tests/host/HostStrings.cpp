@@ -6,11 +6,19 @@
 #include <vector>
 
 namespace {
+// A Delphi host calls the memory manager in Delphi's register convention: on i686 the arguments in
+// EAX, EDX, ECX (GCC's regparm(3)); on x86_64 there is only the platform's convention.
+#if defined(__i386__)
+#define DELPHI_REGISTER __attribute__((regparm(3)))
+#else
+#define DELPHI_REGISTER
+#endif
 struct TBorlndmm {
-  void*(__cdecl* GetMem)(int) = nullptr;  // x86_64: the platform convention
-  int(__cdecl* FreeMem)(void*) = nullptr;
+  void*(DELPHI_REGISTER* GetMem)(int) = nullptr;
+  int(DELPHI_REGISTER* FreeMem)(void*) = nullptr;
   int (*Count)() = nullptr;
   int (*Size)() = nullptr;
+  int (*BadFrees)() = nullptr;
 
   TBorlndmm()
   {
@@ -21,7 +29,8 @@ struct TBorlndmm {
     FreeMem = reinterpret_cast<decltype(FreeMem)>(GetProcAddress(m, "@Borlndmm@SysFreeMem$qqrpv"));
     Count = reinterpret_cast<decltype(Count)>(GetProcAddress(m, "GetAllocMemCount"));
     Size = reinterpret_cast<decltype(Size)>(GetProcAddress(m, "GetAllocMemSize"));
-    if (!GetMem || !FreeMem || !Count || !Size)
+    BadFrees = reinterpret_cast<decltype(BadFrees)>(GetProcAddress(m, "GetBadFreeCount"));
+    if (!GetMem || !FreeMem || !Count || !Size || !BadFrees)
       throw std::runtime_error("borlndmm.dll lacks an export");
   }
 };
@@ -71,7 +80,10 @@ void THostStrings::Release(QRX_String S)
     Mm().FreeMem(Header(S));
 }
 
+void THostStrings::FreeBlock(void* Block) { Mm().FreeMem(Block); }
+
 std::string THostStrings::Text(QRX_String S) { return S ? std::string(S, Header(S)->Length) : std::string(); }
 int THostStrings::RefCount(QRX_String S) { return S ? Header(S)->Count : 0; }
 int THostStrings::LiveBlocks() { return Mm().Count(); }
 int THostStrings::LiveBytes() { return Mm().Size(); }
+int THostStrings::BadFrees() { return Mm().BadFrees(); }

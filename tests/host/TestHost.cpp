@@ -3,6 +3,8 @@
 #include <stdexcept>
 
 namespace {
+int g_liveHosts = 0;
+bool g_libraryWasLoaded = false;
 const wchar_t kMainClass[] = L"QrxTestHostMain";
 const wchar_t kControlClass[] = L"QrxTestHostControl";
 
@@ -45,8 +47,12 @@ std::string Gbk(const std::wstring& Wide)
   return s;
 }
 
+bool TTestHost::LibraryWasLoaded() { return g_libraryWasLoaded; }
+int TTestHost::LiveHosts() { return g_liveHosts; }
+
 TTestHost::TTestHost(const char* LibraryPath)
 {
+  ++g_liveHosts;
   RegisterClasses();
   FMain = CreateWindowExW(0, kMainClass, L"Quillon test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 640, 480,
                           nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -77,6 +83,7 @@ TTestHost::TTestHost(const char* LibraryPath)
   SetForegroundWindow(FMain);
   if (LibraryPath) {
     FLibrary = LoadLibraryA(LibraryPath);
+    g_libraryWasLoaded = g_libraryWasLoaded || FLibrary;
     if (!FLibrary)
       throw std::runtime_error(std::string("cannot load ") + LibraryPath);
   }
@@ -92,6 +99,7 @@ TTestHost::~TTestHost()
     GlobalDeleteAtom(atom);
   }
   DestroyWindow(FMain);
+  --g_liveHosts;
 }
 
 void TTestHost::Unload()

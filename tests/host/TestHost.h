@@ -38,6 +38,9 @@ public:
   const std::vector<HWND>& ChildControls() const { return FChildren; }
   HMODULE Library() const { return FLibrary; }
   void Unload();
+  // Whether any host of this program loaded the library, and how many hosts exist now.
+  static bool LibraryWasLoaded();
+  static int LiveHosts();
 
   // Builds a record: the host's windows, and fresh string blocks for Params' texts (held by the
   // host until the next Record() or the end of the host).

@@ -320,6 +320,15 @@ TEST_F(Dialogs, RecorderClosesWhatATestLeavesOpen)
 }
 
 // Other dialogs reach OnDialog once they are up; a box they open is recorded like any other.
+
+// A dialog that ends at its OK.
+INT_PTR CALLBACK OkOnlyDialogProc(HWND Dialog, UINT Message, WPARAM W, LPARAM) noexcept
+{
+  if (Message == WM_COMMAND && LOWORD(W) == IDOK)
+    return EndDialog(Dialog, IDOK);
+  return Message == WM_INITDIALOG;
+}
+
 TEST_F(Dialogs, RecorderHandsOtherDialogsToTheTest)
 {
   // A modal dialog with an edit field and an OK button, from an in-memory template.
@@ -350,12 +359,7 @@ TEST_F(Dialogs, RecorderHandsOtherDialogsToTheTest)
     TBoxRecorder::ClickButton(window, IDOK);
     return true;
   };
-  DLGPROC proc = [](HWND dialog, UINT message, WPARAM w, LPARAM) -> INT_PTR {
-    if (message == WM_COMMAND && LOWORD(w) == IDOK)
-      return EndDialog(dialog, IDOK);
-    return message == WM_INITDIALOG;
-  };
-  EXPECT_EQ(DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &t.Dialog, host.MainWindow(), proc, 0), IDOK);
+  EXPECT_EQ(DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &t.Dialog, host.MainWindow(), OkOnlyDialogProc, 0), IDOK);
   EXPECT_NE(seen, nullptr);
   ASSERT_EQ(boxes.Count(), 1u);
   EXPECT_EQ(boxes.Last().Owner, seen);

@@ -13,8 +13,19 @@
 namespace {
 volatile LONG g_count = 0;
 volatile LONG g_size = 0;
+volatile LONG g_badFrees = 0;  // frees and reallocations of what is no block of this heap
 
 HANDLE SharedHeap() { return GetProcessHeap(); }
+
+// A pointer this memory manager handed out and has not taken back. Anything else (a pointer into a
+// block, one freed before, one of another heap) is refused and counted, never passed to the heap.
+bool IsLiveBlock(void* p)
+{
+  if (HeapValidate(SharedHeap(), 0, p))
+    return true;
+  InterlockedIncrement(&g_badFrees);
+  return false;
+}
 
 void Count(void* p, LONG sign)
 {
@@ -41,6 +52,8 @@ BORLAND_REGISTER int BorSysFreeMem(void* p)
 {
   if (!p)
     return 0;
+  if (!IsLiveBlock(p))
+    return 1;
   Count(p, -1);
   return HeapFree(SharedHeap(), 0, p) ? 0 : 1;
 }
@@ -53,6 +66,8 @@ BORLAND_REGISTER void* BorSysReallocMem(void* p, int size)
     BorSysFreeMem(p);
     return nullptr;
   }
+  if (!IsLiveBlock(p))
+    return nullptr;
   LONG oldSize = static_cast<LONG>(HeapSize(SharedHeap(), 0, p));
   void* q = HeapReAlloc(SharedHeap(), 0, p, static_cast<SIZE_T>(size));
   if (q)
@@ -63,5 +78,6 @@ BORLAND_REGISTER void* BorSysReallocMem(void* p, int size)
 // Live blocks and their bytes, for tests that check nothing leaks across the boundary.
 int GetAllocMemCount() { return g_count; }
 int GetAllocMemSize() { return g_size; }
+int GetBadFreeCount() { return g_badFrees; }
 
 }  // extern "C"

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <initializer_list>
@@ -45,6 +46,7 @@ enum class TState { Idle, Scanning, InitFailed };
 
 struct TEngine {
   TState State = TState::Idle;
+  bool Faulted = false;  // a request of this scan faulted
   TScenario Scenario;
   size_t Next = 0;         // the request answered next
   int Delivered = 0;       // deliveries of Scenario.Requests[Next] so far
@@ -163,6 +165,19 @@ int GetNewPage(void* Record, std::string& Tail)
   return r.Status;
 }
 
+// What a crashing engine does: write where nothing is mapped (0x10 in FpGetNewPage, 0x20 in
+// FpScannerTerminate, so that a test tells the two apart). The line is logged first, so that a test
+// sees which call faulted; the log is closed when the scan ends with it.
+[[noreturn]] void AccessViolation(const std::string& Call, uintptr_t Address, bool EndsScan)
+{
+  Engine().Log.Write(Call + " -> fault");
+  if (EndsScan)
+    Engine().Log.Close();
+  volatile uintptr_t nowhere = Address;  // unknown to the compiler, which would warn of a constant one
+  *reinterpret_cast<volatile int*>(nowhere) = 1;
+  __builtin_unreachable();
+}
+
 // The edge of every export: runs Body, logs the call's line (Body may add to it) and returns the
 // result. An exception stops here and the caller gets Failure.
 template <typename F>
@@ -235,12 +250,25 @@ ENGINE_EXPORT int __stdcall FpSetScannerMode(int Mode)
 
 ENGINE_EXPORT_GETNEWPAGE int __stdcall FpGetNewPage(void* Record)
 {
+  TEngine& e = Engine();
+  if (e.State == TState::Scanning && e.Next < e.Scenario.Requests.size() && e.Scenario.Requests[e.Next].Fault) {
+    ++e.Next;
+    e.Faulted = true;
+    AccessViolation("FpGetNewPage", 0x10, false);  // outside Answer: no C++ handler of ours sees it
+  }
   return Answer("FpGetNewPage", {}, kReadingFailed, [Record](std::string& Tail) { return GetNewPage(Record, Tail); });
 }
 
 ENGINE_EXPORT int __stdcall FpScannerTerminate(int Reserved)
 {
   TEngine& e = Engine();
+  if (e.Faulted && e.Scenario.FaultInTerminate) {
+    e.Faulted = false;
+    e.State = TState::Idle;
+    e.Scenario = TScenario();
+    AccessViolation("FpScannerTerminate " + std::to_string(Reserved), 0x20, true);
+  }
+  e.Faulted = false;
   int result = Answer("FpScannerTerminate", {Reserved}, -1, [&](std::string&) {
     if (e.State == TState::Idle)
       Protocol("FpScannerTerminate outside a scan (twice, or without FpScannerInitialize)");

@@ -160,6 +160,15 @@ public:
         r.DelayMs = ParseInt(words[2], 0, kMaxDelayMs, "the delay");
       FScenario.Requests.push_back(r);
       FInPage = false;
+    } else if (keyword == "fault") {
+      Count(words, 0, 1, "fault [terminate]");
+      if (!words.empty() && Lower(words[0]) != "terminate")
+        throw EScenarioLine{"expected: fault [terminate]"};
+      TRequest r;
+      r.Fault = true;
+      FScenario.FaultInTerminate = FScenario.FaultInTerminate || !words.empty();
+      FScenario.Requests.push_back(r);
+      FInPage = false;
     } else if (keyword == "delay") {
       Count(words, 1, 1, "delay <ms>");
       Page().DelayMs = ParseInt(words[0], 0, kMaxDelayMs, "the delay");

@@ -18,6 +18,7 @@ enum : int { kInfoFields = 8 };
 
 struct TRequest {
   bool Page = false;  // a delivered page; otherwise a status alone
+  bool Fault = false;  // no answer: an access violation inside FpGetNewPage
   int Status = 0;
   int DelayMs = 0;
   int Repeat = 1;
@@ -29,6 +30,7 @@ struct TRequest {
 
 struct TScenario {
   int InitResult = 0;
+  bool FaultInTerminate = false;  // once a request faulted, FpScannerTerminate faults too
   std::vector<TRequest> Requests;
 };
 
