@@ -1,12 +1,15 @@
 // GetScannerID through the export and LoadDriverFiles directly, over an ADO connection to a SQLite
-// catalogue (tools/adodb-odbc). Prints figures; not a test.
+// catalogue (tools/adodb-odbc), and GetScannerID against the bare ADO query that answers the same
+// question (the same statement through a recordset of the host's own). Prints figures; not a test.
 // From the repository root (the wine tests register adodb-odbc.dll; the regsvr32 line does it by hand):
 //   cmake --build $QRX_BUILD/x86_64 --target getscannerid_bench
 //   (cd $QRX_BUILD/x86_64/bin && wine-run regsvr32 /s adodb-odbc.dll)   # wine-run = cmake/wine-run
 //   cmake/wine-run $QRX_BUILD/x86_64/bin/getscannerid_bench.exe
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,7 @@
 #include "HostStrings.h"
 #include "TestDatabase.h"
 #include "TestHost.h"
+#include "data/UAdo.h"
 #include "boundary/UDLLParams.h"
 #include "scanning/UScannerRX.h"
 
@@ -49,6 +53,85 @@ void BenchGetScannerID(const char* Label, int Rows, int Calls)
               Calls / elapsed, 1000 * elapsed / Calls, found);
 }
 
+void Check(HRESULT Hr, const char* What)
+{
+  if (FAILED(Hr))
+    throw std::runtime_error(What);
+}
+
+// The selected scanner as a host would ask ADO for it: the library's statement, a client-side static
+// recordset (as the library opens it), the first row's FID and FType.
+bool BareSelectedScanner(_Connection* Connection, std::wstring& Id)
+{
+  using Microsoft::WRL::ComPtr;
+  ComPtr<Recordset15> recordset;
+  Check(CoCreateInstance(CLSID_AdoRecordset, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&recordset)), "recordset");
+  Check(recordset->put_CursorLocation(adUseClient), "cursor location");
+  VARIANT source, connection;
+  source.vt = VT_BSTR;
+  source.bstrVal = SysAllocString(L"SELECT FID, FType FROM B_Scanner WHERE FSelect = 1");
+  connection.vt = VT_DISPATCH;
+  connection.pdispVal = reinterpret_cast<IDispatch*>(Connection);
+  const HRESULT opened = recordset->Open(source, connection, adOpenStatic, adLockOptimistic, adCmdText);
+  SysFreeString(source.bstrVal);
+  Check(opened, "open");
+  VARIANT_BOOL eof = VARIANT_TRUE;
+  Check(recordset->get_EOF(&eof), "eof");
+  if (!eof) {
+    ComPtr<Fields> fields;
+    Check(recordset->get_Fields(&fields), "fields");
+    for (const wchar_t* name : {L"FID", L"FType"}) {
+      VARIANT index, value;
+      index.vt = VT_BSTR;
+      index.bstrVal = SysAllocString(name);
+      VariantInit(&value);
+      ComPtr<Field> field;
+      Check(fields->get_Item(index, &field), "field");
+      Check(field->get_Value(&value), "value");
+      if (value.vt == VT_BSTR && name[1] == L'I')
+        Id = value.bstrVal;
+      VariantClear(&value);
+      SysFreeString(index.bstrVal);
+    }
+  }
+  recordset->Close();
+  return !eof;
+}
+
+// The bare query and the export in turn, a few calls each, on one connection: both see the same
+// machine, whatever else it is doing meanwhile (under wine every call involves the server process).
+void BenchAgainstBareQuery(int Rows, int Blocks, int CallsPerBlock)
+{
+  TTestDatabase db(Catalogue(Rows, Rows / 2));
+  TTestHost host;
+  THostParams hp;
+  hp.Connection = db.HostConnection();
+  TScanDLLParams p = host.Record(hp);
+  std::vector<double> bare, library, ratios;
+  for (int block = 0; block < Blocks; ++block) {
+    std::wstring id;
+    double start = Seconds();
+    for (int i = 0; i < CallsPerBlock; ++i)
+      if (!BareSelectedScanner(db.Connection(), id))
+        throw std::runtime_error("the bare query found no scanner");
+    bare.push_back((Seconds() - start) / CallsPerBlock);
+    start = Seconds();
+    for (int i = 0; i < CallsPerBlock; ++i) {
+      THostString found;
+      if (!host.GetScannerID(p, &found.S, false))
+        throw std::runtime_error("GetScannerID found no scanner");
+    }
+    library.push_back((Seconds() - start) / CallsPerBlock);
+    ratios.push_back(library.back() / bare.back());
+  }
+  std::printf("GetScannerID against the bare ADO query (the same statement through a recordset of the host's), "
+              "%d-row catalogue, %d blocks of %d calls each, in turn:\n", Rows, Blocks, CallsPerBlock);
+  std::printf("          bare ms/call   GetScannerID ms/call   ratio\n");
+  std::printf("  min     %12.3f   %20.3f   %5.2f\n", 1000 * Min(bare), 1000 * Min(library), Min(library) / Min(bare));
+  std::printf("  median  %12.3f   %20.3f   %5.2f\n", 1000 * Median(bare), 1000 * Median(library), Median(ratios));
+  std::printf("  (ratio: of the minimums, and the median of the blocks' ratios)\n");
+}
+
 void BenchLoadDriverFiles(int Rows, int Calls)
 {
   TTestDatabase db(Catalogue(Rows, 0));
@@ -76,6 +159,7 @@ int main()
     BenchGetScannerID("10-row catalogue", 10, 2000);
     BenchGetScannerID("1,000-row catalogue", 1000, 1000);
     BenchLoadDriverFiles(1000, 1000);
+    BenchAgainstBareQuery(10, 200, 10);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "getscannerid_bench: %s\n", e.what());
     return 1;

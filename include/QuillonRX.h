@@ -18,7 +18,14 @@
  * flagged non-continuable, with two arguments:
  *   ExceptionInformation[0]  const char*  the message (code page 936, zero-terminated)
  *   ExceptionInformation[1]  length of the message in bytes
- * The message stays readable until the next call into the library.
+ * The message stays readable until the next call into the library. A structured exception raised
+ * in the engine (an access violation, say) or by the host's own handler of the page message (a
+ * Delphi exception) reaches the caller as it was raised, with its code, flags and arguments, after
+ * the same clean-up: the engine terminated, the busy window gone, the host's controls enabled again.
+ *
+ * The engine. ScanReco.dll is looked for at the first scan in the library's own folder, then in the
+ * host program's folder (never in the current folder or on PATH), and stays loaded for the life of
+ * the process.
  *
  * Bad slots. A HostControl or Connection that is neither form raises the library's error (below)
  * naming the slot; the library never calls through a pointer it has not verified. 0 means none.

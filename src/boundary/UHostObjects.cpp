@@ -110,7 +110,7 @@ struct TModuleImage {
   }
 };
 
-TModuleImage AdoConnectionServer()
+TModuleImage LookUpAdoConnectionServer()
 {
   TModuleImage image;
   HKEY opened = nullptr;
@@ -140,6 +140,38 @@ TModuleImage AdoConnectionServer()
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const BYTE*>(module) + dos->e_lfanew);
   image.Base = reinterpret_cast<uintptr_t>(module);
   image.End = image.Base + nt->OptionalHeader.SizeOfImage;
+  return image;
+}
+
+// The server found last, while the same module is still loaded at the same place: the registry
+// lookup costs a server round trip or more per key under some systems, and every call that touches
+// the catalogue asks for it.
+struct TAdoServerCache {
+  TModuleImage Image;
+  wchar_t File[MAX_PATH] = {};
+} g_adoServer;
+
+bool StillLoaded(const TAdoServerCache& Cached)
+{
+  if (!Cached.Image.Base)
+    return false;
+  HMODULE module = nullptr;
+  wchar_t file[MAX_PATH] = {};
+  return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(Cached.Image.Base), &module) &&
+         reinterpret_cast<uintptr_t>(module) == Cached.Image.Base &&
+         GetModuleFileNameW(module, file, MAX_PATH) && lstrcmpW(file, Cached.File) == 0;
+}
+
+TModuleImage AdoConnectionServer()
+{
+  if (StillLoaded(g_adoServer))
+    return g_adoServer.Image;
+  g_adoServer = TAdoServerCache();
+  const TModuleImage image = LookUpAdoConnectionServer();
+  if (image.Base &&
+      GetModuleFileNameW(reinterpret_cast<HMODULE>(image.Base), g_adoServer.File, MAX_PATH))
+    g_adoServer.Image = image;
   return image;
 }
 
