@@ -42,6 +42,9 @@ struct TFaultCase {
   int HostRaisesAtPage;   // the page whose message the host's handler raises at; 0: the engine faults
   std::vector<ULONG_PTR> Arguments;  // of the host's exception
   size_t PagesBefore;     // page messages the host got before the fault
+  size_t Terminations;    // FpScannerTerminate calls: one whenever FpScannerInitialize was called
+  size_t Boxes;           // message boxes shown before the fault
+  ULONG_PTR FaultAddress; // where the engine's first fault writes (0x20: in FpScannerTerminate)
 };
 
 class ScanFault : public ::testing::TestWithParam<TFaultCase> {
@@ -67,24 +70,31 @@ protected:
     return s;
   }
 
-  // What a host calling the engine itself sees of the engine's fault: the scenario's requests until
-  // one raises (the first exception counts, also when terminating faults again).
+  // What a host calling the engine itself, in the library's order, sees of the engine's first fault
+  // (a second one, in FpScannerTerminate, does not replace it).
   THostException EngineFaultWithoutTheLibrary()
   {
     HMODULE engine = LoadLibraryA("ScanReco.dll");
-    using TNoArgument = int(WINAPI*)();
-    using TIntArgument = int(WINAPI*)(int);
-    using TRecordArgument = int(WINAPI*)(void*);
-    auto initialize = reinterpret_cast<TNoArgument>(reinterpret_cast<void*>(GetProcAddress(engine, "FpScannerInitialize")));
-    auto getNewPage = reinterpret_cast<TRecordArgument>(reinterpret_cast<void*>(GetProcAddress(engine, "FpGetNewPage")));
-    auto terminate = reinterpret_cast<TIntArgument>(reinterpret_cast<void*>(GetProcAddress(engine, "FpScannerTerminate")));
-    THostException fault;
-    EXPECT_EQ(initialize(), 0);
-    for (int request = 0; request < 10 && !fault.Raised; ++request) {
-      std::vector<unsigned char> record(738);
-      fault = CallCatchingLibraryError([&] { getNewPage(record.data()); });
+    auto function = [engine](const char* Name) { return reinterpret_cast<void*>(GetProcAddress(engine, Name)); };
+    auto getVersion = reinterpret_cast<int(WINAPI*)(int, int)>(function("FpGetVersion"));
+    auto initialize = reinterpret_cast<int(WINAPI*)()>(function("FpScannerInitialize"));
+    auto setMode = reinterpret_cast<int(WINAPI*)(int)>(function("FpSetScannerMode"));
+    auto getNewPage = reinterpret_cast<int(WINAPI*)(void*)>(function("FpGetNewPage"));
+    auto terminate = reinterpret_cast<int(WINAPI*)(int)>(function("FpScannerTerminate"));
+    THostException fault = CallCatchingLibraryError([&] { getVersion(1000, 150); });
+    if (!fault.Raised) {
+      fault = CallCatchingLibraryError([&] { initialize(); });
+      if (!fault.Raised)
+        fault = CallCatchingLibraryError([&] { setMode(3); });
+      int status = 0;
+      for (int request = 0; request < 10 && !fault.Raised && status != 2; ++request) {
+        std::vector<unsigned char> record(738);
+        fault = CallCatchingLibraryError([&] { status = getNewPage(record.data()); });
+      }
+      const THostException atEnd = CallCatchingLibraryError([&] { terminate(0); });
+      if (!fault.Raised)
+        fault = atEnd;
     }
-    CallCatchingLibraryError([&] { terminate(0); });
     FreeLibrary(engine);
     FScan->ClearEngineLog();
     return fault;
@@ -107,11 +117,12 @@ TEST_P(ScanFault, TheHostCatchesWhatWasRaisedAfterTheLibraryCleanedUp)
   if (c.HostRaisesAtPage == 0) {
     expected = EngineFaultWithoutTheLibrary();
     ASSERT_TRUE(expected.Raised) << "the engine's fault as the host sees it without the library";
-    // Where the system reports the write as such, the arguments tell the first fault (0x10) from the
-    // one in FpScannerTerminate (0x20). (Under qemu-user the same write arrives as an illegal
+    // Where the system reports the write as such, the arguments tell a fault in FpScannerTerminate
+    // (0x20) from the others (0x10). (Under qemu-user the same write arrives as an illegal
     // instruction without arguments.)
-    if (expected.Code == EXCEPTION_ACCESS_VIOLATION)
-      EXPECT_EQ(expected.Arguments, (std::vector<ULONG_PTR>{1, 0x10}));
+    if (expected.Code == EXCEPTION_ACCESS_VIOLATION) {
+      EXPECT_EQ(expected.Arguments, (std::vector<ULONG_PTR>{1, c.FaultAddress}));
+    }
   }
   HWND disabledByHost = FHost.ChildControls()[2];
   EnableWindow(disabledByHost, FALSE);
@@ -131,14 +142,14 @@ TEST_P(ScanFault, TheHostCatchesWhatWasRaisedAfterTheLibraryCleanedUp)
   EXPECT_EQ(e.Arguments, expected.Arguments);
   EXPECT_EQ(result, -99) << "no result comes back with an exception";
   EXPECT_EQ(static_cast<size_t>(FHost.PageMessages), c.PagesBefore);
-  EXPECT_EQ(FScan->EngineCalls("FpScannerTerminate").size(), 1u) << "terminated exactly once";
+  EXPECT_EQ(FScan->EngineCalls("FpScannerTerminate").size(), c.Terminations) << "terminated once if initialised";
   EXPECT_EQ(BusyWindows(), 0) << "the busy window is gone";
   EXPECT_TRUE(IsWindowEnabled(FHost.ChildControls()[0]));
   EXPECT_TRUE(IsWindowEnabled(FHost.ChildControls()[1]));
   EXPECT_FALSE(IsWindowEnabled(disabledByHost)) << "a child the host had disabled stays so";
   EnableWindow(disabledByHost, TRUE);
   EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_ARROW)) << "the hourglass is gone";
-  EXPECT_EQ(FBoxes.Count(), 0u) << "the host reports it, not the library";
+  EXPECT_EQ(FBoxes.Count(), c.Boxes) << "the host reports the fault, not the library";
 
   // The library and the engine are fit for the next scan.
   FScan->ClearEngineLog();
@@ -152,14 +163,20 @@ TEST_P(ScanFault, TheHostCatchesWhatWasRaisedAfterTheLibraryCleanedUp)
 }
 
 const TFaultCase kFaults[] = {
-    // The engine writes to 0x10 while the busy window is up.
-    {"EngineFaultsUnderTheBusyWindow", "601", "{page}{page}fault\n", 0, {}, 2},
+    // The engine writes to 0x10 in FpGetNewPage while the busy window is up.
+    {"EngineFaultsUnderTheBusyWindow", "601", "{page}{page}fault\n", 0, {}, 2, 1, 0, 0x10},
     // ... and to 0x20 when it is terminated: the first fault is the one the host sees.
-    {"EngineFaultsAgainWhenTerminated", "601", "{page}fault terminate\n", 0, {}, 1},
-    {"EngineFaultsAtOnce", "201", "fault\n", 0, {}, 0},
+    {"EngineFaultsAgainWhenTerminated", "601", "{page}fault terminate\n", 0, {}, 1, 1, 0, 0x10},
+    {"EngineFaultsAtTheFirstRequest", "201", "fault\n", 0, {}, 0, 1, 0, 0x10},
+    // Each of the other four calls faulting: before the engine is initialised nothing is owed to it.
+    {"FpGetVersionFaults", "601", "fault FpGetVersion\n{page}", 0, {}, 0, 0, 0, 0x10},
+    {"FpScannerInitializeFaults", "601", "fault FpScannerInitialize\n{page}", 0, {}, 0, 1, 0, 0x10},
+    {"FpSetScannerModeFaults", "601", "fault FpSetScannerMode\n{page}", 0, {}, 0, 1, 0, 0x10},
+    // At the end of a stack: the box of the end was shown, then the engine faults being shut down.
+    {"FpScannerTerminateFaults", "201", "fault FpScannerTerminate\n{page}status 2\n", 0, {}, 1, 1, 1, 0x20},
     // A Delphi host raises from its handler of the second page's message.
-    {"HostRaisesFromItsPageHandler", "201", "{page}{page}{page}status 2\n", 2, {0x1234, 0x5678}, 2},
-    {"HostRaisesWhileScanner601Scans", "601", "{page}{page}status 2\n", 1, {0x4321, 0x8765}, 1},
+    {"HostRaisesFromItsPageHandler", "201", "{page}{page}{page}status 2\n", 2, {0x1234, 0x5678}, 2, 1, 0, 0},
+    {"HostRaisesWhileScanner601Scans", "601", "{page}{page}status 2\n", 1, {0x4321, 0x8765}, 1, 1, 0, 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Raised, ScanFault, ::testing::ValuesIn(kFaults),

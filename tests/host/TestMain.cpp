@@ -19,9 +19,10 @@ public:
   {
     EXPECT_EQ(THostStrings::BadFrees(), FBadFrees)
         << "borlndmm.dll was asked to free or reallocate what is no live block of its heap";
-    if (TTestHost::LibraryWasLoaded() && TTestHost::LiveHosts() == 0)
+    if (TTestHost::LibraryWasLoaded() && TTestHost::LiveHosts() == 0) {
       EXPECT_EQ(THostStrings::LiveBlocks(), FLiveBlocks)
           << "string blocks of borlndmm.dll still live after every host unloaded the library: a leak";
+    }
   }
 
 private:

@@ -203,8 +203,25 @@ int Answer(const char* Name, std::initializer_list<int> Arguments, int Failure, 
 
 }  // namespace
 
+// Whether the scenario has Function fault whenever it is called. FpGetVersion and
+// FpScannerInitialize come before the scenario of the scan is read: they look at the file themselves.
+// Every fault is raised outside Answer, so that no C++ handler of ours sees it.
+bool Faults(const char* Function)
+{
+  TEngine& e = Engine();
+  if (std::strcmp(Function, "FpGetVersion") != 0 && std::strcmp(Function, "FpScannerInitialize") != 0)
+    return e.Scenario.FaultingCall == Function;
+  try {
+    return LoadScenario(ScenarioPath(), DefaultImagePath()).FaultingCall == Function;
+  } catch (const std::exception&) {
+    return false;  // FpScannerInitialize reports what is wrong with the file
+  }
+}
+
 ENGINE_EXPORT int __stdcall FpGetVersion(int Constant, int ScannerType)
 {
+  if (Faults("FpGetVersion"))
+    AccessViolation("FpGetVersion " + std::to_string(Constant) + " " + std::to_string(ScannerType), 0x10, false);
   return Answer("FpGetVersion", {Constant, ScannerType}, -1,
                 [](std::string&) { return 1; });
 }
@@ -212,6 +229,10 @@ ENGINE_EXPORT int __stdcall FpGetVersion(int Constant, int ScannerType)
 ENGINE_EXPORT int __stdcall FpScannerInitialize(void)
 {
   TEngine& e = Engine();
+  if (Faults("FpScannerInitialize")) {
+    e.State = TState::InitFailed;  // as after a failed initialisation: FpScannerTerminate may follow
+    AccessViolation("FpScannerInitialize", 0x10, false);
+  }
   return Answer("FpScannerInitialize", {}, -1, [&](std::string&) {
     if (e.State == TState::Scanning)
       Protocol("FpScannerInitialize again before FpScannerTerminate");
@@ -239,6 +260,8 @@ ENGINE_EXPORT int __stdcall FpScannerInitialize(void)
 
 ENGINE_EXPORT int __stdcall FpSetScannerMode(int Mode)
 {
+  if (Engine().State == TState::Scanning && Faults("FpSetScannerMode"))
+    AccessViolation("FpSetScannerMode " + std::to_string(Mode), 0x10, false);
   return Answer("FpSetScannerMode", {Mode}, -1, [](std::string&) {
     if (Engine().State != TState::Scanning) {
       Protocol("FpSetScannerMode outside FpScannerInitialize..FpScannerTerminate");
@@ -262,7 +285,7 @@ ENGINE_EXPORT_GETNEWPAGE int __stdcall FpGetNewPage(void* Record)
 ENGINE_EXPORT int __stdcall FpScannerTerminate(int Reserved)
 {
   TEngine& e = Engine();
-  if (e.Faulted && e.Scenario.FaultInTerminate) {
+  if ((e.Faulted && e.Scenario.FaultInTerminate) || (e.State != TState::Idle && Faults("FpScannerTerminate"))) {
     e.Faulted = false;
     e.State = TState::Idle;
     e.Scenario = TScenario();

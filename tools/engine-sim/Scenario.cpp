@@ -161,9 +161,16 @@ public:
       FScenario.Requests.push_back(r);
       FInPage = false;
     } else if (keyword == "fault") {
-      Count(words, 0, 1, "fault [terminate]");
-      if (!words.empty() && Lower(words[0]) != "terminate")
-        throw EScenarioLine{"expected: fault [terminate]"};
+      Count(words, 0, 1, "fault [terminate | <function>]");
+      const std::string what = words.empty() ? std::string() : Lower(words[0]);
+      for (const char* function : {"FpGetVersion", "FpScannerInitialize", "FpSetScannerMode", "FpScannerTerminate"}) {
+        if (what == Lower(function)) {
+          FScenario.FaultingCall = function;
+          return;
+        }
+      }
+      if (!what.empty() && what != "terminate")
+        throw EScenarioLine{"expected: fault, fault terminate, or fault and the name of one of the other functions"};
       TRequest r;
       r.Fault = true;
       FScenario.FaultInTerminate = FScenario.FaultInTerminate || !words.empty();

@@ -31,6 +31,7 @@ struct TRequest {
 struct TScenario {
   int InitResult = 0;
   bool FaultInTerminate = false;  // once a request faulted, FpScannerTerminate faults too
+  std::string FaultingCall;       // a function that faults whenever it is called ("" for none)
   std::vector<TRequest> Requests;
 };
 
