@@ -5,6 +5,7 @@
 #include "ui/UApplication.h"
 #include "ui/UDialogTemplate.h"
 #include "ui/UFormLayout.h"
+#include "ui/UModalScope.h"
 #include "util/UdsErrors.h"
 #include "util/UdsSysUtils.h"
 
@@ -46,8 +47,12 @@ int TBusinessForm::ShowModal()
   if (owner && !IsWindow(owner))
     owner = nullptr;  // a stale handle of the host would make the dialog fail to appear
   FModalResult = 0;
-  const INT_PTR r = DialogBoxIndirectParamW(TApplication::Instance(), resource, owner, DialogProc,
-                                            reinterpret_cast<LPARAM>(this));
+  INT_PTR r = -1;
+  {
+    // The dialog disables only its owner, which need not be the window the user works in.
+    TModalScope modal;
+    r = DialogBoxIndirectParamW(TApplication::Instance(), resource, owner, DialogProc, reinterpret_cast<LPARAM>(this));
+  }
   FHandle = nullptr;
   return r < 0 ? 0 : FModalResult;
 }

@@ -1,8 +1,8 @@
 // The base of the library's modal dialogs: the window comes from a dialog resource laid out in
-// pixels (ui/UFormLayout.h), belongs to the host's application window and is centred on the
-// screen; no control of it switches to a preset input method. A derived dialog reacts to the events
-// below; an error that escapes one of them is shown to the user and never leaves the dialog
-// procedure.
+// pixels (ui/UFormLayout.h), belongs to the host's application window, is modal over every window of
+// the host and is centred on the screen; no control of it switches to a preset input method. A
+// derived dialog reacts to the events below; an error that escapes one of them is shown to the user
+// and never leaves the dialog procedure.
 #pragma once
 #include <windows.h>
 
@@ -21,9 +21,9 @@ public:
   TBusinessForm(const TBusinessForm&) = delete;
   TBusinessForm& operator=(const TBusinessForm&) = delete;
 
-  // Shows the form modally over the host's application window and returns its modal result:
-  // 1 (OK) when a handler set it, 2 (Cancel) for the Cancel button, Esc and the close box, 0 when
-  // the window could not be made.
+  // Shows the form modally over the host's application window, with every other window of the
+  // thread disabled until it closes, and returns its modal result: 1 (OK) when a handler set it,
+  // 2 (Cancel) for the Cancel button, Esc and the close box, 0 when the window could not be made.
   int ShowModal();
   HWND Handle() const { return FHandle; }
   // Ends the modal run with Result.

@@ -147,15 +147,15 @@ protected:
   {
     THostParams hp = FScan.Params(FDb ? FDb->HostConnection() : nullptr);
     hp.OptionsXML = FOptions;
-    const TScanDLLParams p = FHost.Record(hp);
+    const TScanDLLParams p = FHost->Record(hp);
     TRun r;
     FBoxes.OnDialog = [&](HWND w) {
       if (TBoxRecorder::IsMessageBox(w) || WindowTextOf(w) != kDialogCaption)
         return false;
       EXPECT_FALSE(r.Opened) << "the dialog opened twice";
       r.Opened = true;
-      EXPECT_EQ(GetWindow(w, GW_OWNER), FHost.MainWindow());
-      EXPECT_FALSE(IsWindowEnabled(FHost.MainWindow())) << "modal to the host's window";
+      EXPECT_EQ(GetWindow(w, GW_OWNER), FHost->AppHandle());
+      EXPECT_FALSE(IsWindowEnabled(FHost->MainWindow())) << "modal to the host's window";
       TSelectDialog d(w);
       if (Drive)
         Drive(d);
@@ -166,7 +166,7 @@ protected:
       return true;
     };
     THostString id, mode;
-    r.Error = CallCatchingLibraryError([&] { r.Result = FHost.SelectScanner(p, OnlyIfNoneSelected, &id.S, &mode.S); });
+    r.Error = CallCatchingLibraryError([&] { r.Result = FHost->SelectScanner(p, OnlyIfNoneSelected, &id.S, &mode.S); });
     FBoxes.OnDialog = nullptr;
     EXPECT_FALSE(r.Error.Raised) << r.Error.Message;
     r.IdEmpty = id.S == nullptr;
@@ -183,7 +183,7 @@ protected:
   }
 
   TBoxRecorder FBoxes;
-  TTestHost FHost;
+  std::unique_ptr<TTestHost> FHost = std::make_unique<TTestHost>();
   TTestScan FScan;
   std::unique_ptr<TTestDatabase> FDb;
   std::string FOptions = Filter("*");
@@ -367,6 +367,66 @@ TEST_F(SelectScanner, ScanModeButtonsFollowTheChosenScanner)
   ExpectNothingChosen(r);
   EXPECT_EQ(FBoxes.Count(), 0u) << "closing a list that has items says nothing";
   EXPECT_EQ(ConfigText(), config) << "reading changes nothing";
+}
+
+// Another top-level window of the host (a tool window, a second form), visible, destroyed with the
+// object.
+class THostWindow {
+public:
+  explicit THostWindow(HWND Owner)
+      : FWindow(CreateWindowExW(0, L"Static", L"工具", WS_POPUP | WS_CAPTION | WS_VISIBLE, 60, 60, 200, 100, Owner,
+                                nullptr, GetModuleHandleW(nullptr), nullptr))
+  {
+  }
+  ~THostWindow() { DestroyWindow(FWindow); }
+  THostWindow(const THostWindow&) = delete;
+  THostWindow& operator=(const THostWindow&) = delete;
+  HWND Handle() const { return FWindow; }
+
+private:
+  HWND FWindow;
+};
+
+// The dialog is modal over the whole host, not only over the window the record names: no window of
+// the host takes input while it is up, so that no second call can start under it. A host built with
+// Delphi's VCL passes its hidden application window, which owns its main window.
+TEST_F(SelectScanner, ModalOverEveryWindowOfTheHost)
+{
+  for (TAppWindow app : {TAppWindow::MainWindow, TAppWindow::Hidden}) {
+    SCOPED_TRACE(app == TAppWindow::Hidden ? "a hidden application window" : "the main window as AppHandle");
+    FHost = std::make_unique<TTestHost>("Quillon.RX.dll", app);
+    THostWindow tool(FHost->MainWindow()), other(nullptr), disabledByHost(nullptr);
+    EnableWindow(disabledByHost.Handle(), FALSE);
+    SetActiveWindow(FHost->MainWindow());
+    Catalogue({Scanner("105", "平板", "P", 1), Scanner("201", "滚动", "G")});
+    struct TSeen {
+      const char* Name;
+      HWND Window;
+      bool While, After;  // enabled while the dialog is up, afterwards
+    } seen[] = {
+        {"AppHandle", FHost->AppHandle(), true, false},
+        {"the main window", FHost->MainWindow(), true, false},
+        {"a tool window of the main window", tool.Handle(), true, false},
+        {"another window of the host", other.Handle(), true, false},
+        {"a window the host had disabled", disabledByHost.Handle(), true, false},
+    };
+    bool dialogEnabled = false;
+    TRun r = Run(false, [&](TSelectDialog& d) {
+      EXPECT_EQ(GetWindow(d.Window, GW_OWNER), FHost->AppHandle());
+      dialogEnabled = IsWindowEnabled(d.Window) != FALSE;
+      for (TSeen& s : seen)
+        s.While = IsWindowEnabled(s.Window) != FALSE;
+      Click(d.Cancel);
+    });
+    EXPECT_TRUE(r.Opened);
+    EXPECT_TRUE(dialogEnabled);
+    for (TSeen& s : seen) {
+      s.After = IsWindowEnabled(s.Window) != FALSE;
+      EXPECT_FALSE(s.While) << s.Name << " took input while the dialog was up";
+      EXPECT_EQ(s.After, s.Window != disabledByHost.Handle()) << s.Name << " afterwards";
+    }
+    EXPECT_EQ(GetActiveWindow(), FHost->MainWindow()) << "the host's window is active again";
+  }
 }
 
 // OK with two or more scanners, answered Yes: the chosen row is the only selected one, its mode is
