@@ -109,6 +109,11 @@ INT_PTR TBusinessForm::WindowMessage(UINT Message, WPARAM W, LPARAM L)
         SetModalResult(IDCANCEL);
         return TRUE;
       }
+      // Without a default button the dialog manager makes a command for OK of Enter on any control
+      // that does not take the key itself (a radio button; the form when no control has the focus).
+      // A click on the OK button, or Space or Enter on it, gives it the focus first.
+      if (LOWORD(W) == IDOK && HIWORD(W) == BN_CLICKED && GetFocus() != Item(IDOK))
+        return TRUE;
       RunEvent([&] { Command(LOWORD(W), HIWORD(W), reinterpret_cast<HWND>(L)); });
       return TRUE;
     case WM_SETCURSOR:

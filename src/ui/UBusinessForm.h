@@ -1,8 +1,9 @@
 // The base of the library's modal dialogs: the window comes from a dialog resource laid out in
 // pixels (ui/UFormLayout.h), belongs to the host's application window, is modal over every window of
-// the host and is centred on the screen; no control of it switches to a preset input method. A
-// derived dialog reacts to the events below; an error that escapes one of them is shown to the user
-// and never leaves the dialog procedure.
+// the host and is centred on the screen; no control of it switches to a preset input method. The
+// forms have no default button: only the OK button itself runs OK. A derived dialog reacts to the
+// events below; an error that escapes one of them is shown to the user and never leaves the dialog
+// procedure.
 #pragma once
 #include <windows.h>
 
@@ -36,7 +37,8 @@ protected:
   // Right before the form becomes visible.
   virtual void FormShow() {}
   virtual void FormDestroy() {}
-  // WM_COMMAND from a control of the form.
+  // WM_COMMAND from a control of the form. IDOK comes only from the OK button: a click on it, or
+  // Space or Enter while it has the focus.
   virtual void Command(int Id, int Code, HWND Control) {}
 
   HWND Item(int Id) const { return GetDlgItem(FHandle, Id); }

@@ -429,6 +429,66 @@ TEST_F(SelectScanner, ModalOverEveryWindowOfTheHost)
   }
 }
 
+// Enter runs OK only on the OK button. Elsewhere the dialog manager makes of it a command for OK
+// (the dialog has no default button); with a single scanner that would commit the choice at once.
+TEST_F(SelectScanner, EnterPressesOkOnlyOnTheOkButton)
+{
+  struct Case {
+    const char* Name;
+    std::function<HWND(const TSelectDialog&)> Focus;  // the control that has the focus; nullptr: none
+    bool Closes;
+    int Result;
+  } cases[] = {
+      {"Cancel", [](const TSelectDialog& d) { return d.Cancel; }, true, 0},
+      {"the scanner list", [](const TSelectDialog& d) { return d.Scanner; }, false, 0},
+      {"roll scanning, unchecked", [](const TSelectDialog& d) { return d.Roll; }, false, 0},
+      {"flatbed scanning, checked", [](const TSelectDialog& d) { return d.Flatbed; }, false, 0},
+      {"no control", [](const TSelectDialog&) { return HWND(nullptr); }, false, 0},
+      {"OK", [](const TSelectDialog& d) { return d.Ok; }, true, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    FBoxes.Clear();
+    // One scanner, preselected, both modes allowed: OK asks nothing.
+    Catalogue({Scanner("201", "滚动", "", 1)});
+    Config(kConfig);
+    const auto table = Table();
+    FDb->ClearLog();
+    bool open = false;
+    TRun r = Run(false, [&](TSelectDialog& d) {
+      ASSERT_EQ(d.ItemIndex(), 0);
+      ASSERT_EQ(d.Modes(), kBothFlatbed);
+      const HWND target = c.Focus(d);
+      if (target)
+        SendMessageW(d.Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+      else
+        SetFocus(nullptr);
+      ASSERT_EQ(GetFocus(), target);
+      PressKey(d.Window, VK_RETURN);
+      open = d.Open();
+      if (open && target == d.Scanner) {
+        EXPECT_NE(GetFocus(), d.Scanner) << "Enter in the list moves the focus on";
+      }
+      if (open)
+        Click(d.Cancel);
+    });
+    EXPECT_TRUE(r.Opened);
+    EXPECT_EQ(!open, c.Closes);
+    EXPECT_EQ(r.Result, c.Result);
+    EXPECT_EQ(FBoxes.Count(), 0u);
+    if (c.Result == 1) {
+      EXPECT_EQ(r.Id, "201");
+      EXPECT_EQ(r.Mode, "P");
+    } else {
+      ExpectNothingChosen(r);
+      EXPECT_EQ(Table(), table) << "the catalogue as it was";
+      EXPECT_EQ(ConfigText(), kConfig) << "simple.cfg as it was";
+      for (const std::string& s : FDb->Statements())
+        EXPECT_EQ(s.find("UPDATE"), std::string::npos) << s;
+    }
+  }
+}
+
 // OK with two or more scanners, answered Yes: the chosen row is the only selected one, its mode is
 // in its section of simple.cfg, and scanners from 200 on have that section copied into [Scan].
 TEST_F(SelectScanner, OkRecordsTheChoice)
