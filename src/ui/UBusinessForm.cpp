@@ -22,6 +22,15 @@ void RunEvent(TEvent&& Event) noexcept
     TApplication::ShowException("Quillon.RX: unknown error");
   }
 }
+
+// The pixels of the layouts are those of a screen of 96 pixels per inch; so are the font's.
+constexpr int kLayoutPixelsPerInch = 96;
+
+BOOL CALLBACK SetControlFont(HWND Control, LPARAM Font) noexcept
+{
+  SendMessageW(Control, WM_SETFONT, static_cast<WPARAM>(Font), FALSE);
+  return TRUE;
+}
 }  // namespace
 
 TBusinessForm::TBusinessForm(const wchar_t* ResourceName)
@@ -83,8 +92,30 @@ INT_PTR CALLBACK TBusinessForm::DialogProc(HWND Window, UINT Message, WPARAM W, 
   return handled;
 }
 
+// The dialog manager makes the font from the resource's face and size but, where the face is
+// substituted (as wine does), in no particular character set; the font mapper may then pick a face
+// without Chinese glyphs. The form's controls get a font of its own, made from everything the resource
+// says. The dialog keeps its own font, which the dialog manager frees.
+void TBusinessForm::ApplyFont(HWND Window)
+{
+  if (FLayout.FontName.empty())
+    return;  // the resource names no font: the system's
+  LOGFONTW font = {};
+  font.lfHeight = -MulDiv(FLayout.FontPoints, kLayoutPixelsPerInch, 72);
+  font.lfWeight = FLayout.FontWeight;
+  font.lfItalic = FLayout.FontItalic;
+  font.lfCharSet = static_cast<BYTE>(FLayout.FontCharSet);
+  FLayout.FontName.copy(reinterpret_cast<char16_t*>(font.lfFaceName), LF_FACESIZE - 1);
+  FFont.reset(CreateFontIndirectW(&font));
+  if (!FFont)
+    return;  // the dialog manager's font stays
+  EnumChildWindows(Window, SetControlFont, reinterpret_cast<LPARAM>(FFont.get()));
+}
+
 void TBusinessForm::Initialize(HWND Window)
 {
+  // The font first: a combo box fits its height to a new font, the layout then sets it.
+  ApplyFont(Window);
   ApplyPixelLayout(Window, FLayout);
   // Centred on the primary screen.
   RECT r;

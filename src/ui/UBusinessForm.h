@@ -1,14 +1,15 @@
 // The base of the library's modal dialogs: the window comes from a dialog resource laid out in
 // pixels (ui/UFormLayout.h), belongs to the host's application window, is modal over every window of
-// the host and is centred on the screen; no control of it switches to a preset input method. The
-// forms have no default button: only the OK button itself runs OK. A derived dialog reacts to the
-// events below; an error that escapes one of them is shown to the user and never leaves the dialog
-// procedure.
+// the host and is centred on the screen; its controls show the font the resource names, in the
+// resource's character set, and none of them switches to a preset input method. The forms have no
+// default button: only the OK button itself runs OK. A derived dialog reacts to the events below; an
+// error that escapes one of them is shown to the user and never leaves the dialog procedure.
 #pragma once
 #include <windows.h>
 
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include "data/UVirtualTable.h"
 #include "ui/UDialogTemplate.h"
@@ -47,12 +48,19 @@ protected:
   std::unique_ptr<TStringList> FStringList;
 
 private:
+  struct TFontDeleter {
+    void operator()(HFONT Font) const { DeleteObject(Font); }
+  };
+  using TFont = std::unique_ptr<std::remove_pointer_t<HFONT>, TFontDeleter>;
+
   static INT_PTR CALLBACK DialogProc(HWND Window, UINT Message, WPARAM W, LPARAM L) noexcept;
   INT_PTR WindowMessage(UINT Message, WPARAM W, LPARAM L);
   void Initialize(HWND Window);
+  void ApplyFont(HWND Window);
 
   const wchar_t* FResourceName;
   TDialogTemplate FLayout;
+  TFont FFont;  // the controls' font, made from the resource's definition; lives as long as the form
   HWND FHandle = nullptr;
   int FModalResult = 0;
   HWND FPreviousActiveForm = nullptr;

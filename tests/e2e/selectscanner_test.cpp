@@ -634,6 +634,7 @@ TEST_F(SelectScanner, CancelEscAndTheCloseBoxChangeNothing)
 TEST_F(SelectScanner, LayoutCaptionsAndKeyboard)
 {
   Catalogue({Scanner("105", "平板扫描仪", "P"), Scanner("205", "双面扫描仪", "", 1)});
+  HFONT font = nullptr;
   TRun r = Run(false, [&](TSelectDialog& d) {
     RECT client;
     GetClientRect(d.Window, &client);
@@ -684,6 +685,21 @@ TEST_F(SelectScanner, LayoutCaptionsAndKeyboard)
         EXPECT_EQ(WindowTextOf(c.Window), c.Text);
       }
       EXPECT_TRUE(IsWindowVisible(c.Window));
+      if (!c.Text)
+        continue;  // the icon shows no text
+      // The form's font, 9-point 宋体 in the GB2312 character set, one for all controls: a font of
+      // another character set may be mapped to a face without Chinese glyphs.
+      const auto controlFont = reinterpret_cast<HFONT>(SendMessageW(c.Window, WM_GETFONT, 0, 0));
+      LOGFONTW f = {};
+      EXPECT_EQ(GetObjectW(controlFont, sizeof f, &f), int(sizeof f)) << "the control has a font";
+      EXPECT_EQ(f.lfCharSet, GB2312_CHARSET);
+      EXPECT_EQ(std::wstring(f.lfFaceName), L"宋体");
+      EXPECT_EQ(f.lfHeight, -12);
+      EXPECT_EQ(f.lfWeight, FW_NORMAL);
+      EXPECT_FALSE(f.lfItalic);
+      if (!font)
+        font = controlFont;
+      EXPECT_EQ(controlFont, font) << "the same font as the other controls";
     }
     RECT dropped = {};
     SendMessageW(d.Scanner, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped));
@@ -708,6 +724,7 @@ TEST_F(SelectScanner, LayoutCaptionsAndKeyboard)
   EXPECT_TRUE(r.Opened);
   ExpectNothingChosen(r);
   EXPECT_EQ(FBoxes.Count(), 0u);
+  EXPECT_EQ(GetObjectType(font), 0u) << "the font is gone with the dialog";
 }
 
 TEST_F(SelectScanner, OptionsThatDoNotParse)
