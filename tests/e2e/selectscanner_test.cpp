@@ -3,10 +3,13 @@
 // ADO as the catalogue and the host's "simple.cfg": what the dialog offers, which scan modes it
 // allows, and what OK, No, Cancel and every error leave in the catalogue and the file.
 #include <windows.h>
+#include <msxml2.h>
+#include <wrl/client.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -727,20 +730,59 @@ TEST_F(SelectScanner, LayoutCaptionsAndKeyboard)
   EXPECT_EQ(GetObjectType(font), 0u) << "the font is gone with the dialog";
 }
 
+// What the system's XML parser itself says of Text: its reason and the line it names (0: none).
+struct TParserReport {
+  std::wstring Reason;
+  long Line = 0;
+};
+TParserReport ParserReport(const std::string& Text)
+{
+  TParserReport report;
+  const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  {
+    const CLSID domDocument60 = {0x88d96a05, 0xf192, 0x11d4, {0xa6, 0x5f, 0x00, 0x40, 0x96, 0x32, 0x51, 0xe5}};
+    Microsoft::WRL::ComPtr<IXMLDOMDocument> document;
+    if (SUCCEEDED(CoCreateInstance(domDocument60, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
+                                   reinterpret_cast<void**>(document.GetAddressOf())))) {
+      document->put_async(VARIANT_FALSE);
+      const std::wstring wide = Wide(Text);
+      BSTR text = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+      VARIANT_BOOL loaded = VARIANT_FALSE;
+      document->loadXML(text, &loaded);
+      SysFreeString(text);
+      Microsoft::WRL::ComPtr<IXMLDOMParseError> error;
+      BSTR reason = nullptr;
+      if (SUCCEEDED(document->get_parseError(error.GetAddressOf())) && error && SUCCEEDED(error->get_reason(&reason))) {
+        report.Reason = reason ? std::wstring(reason, SysStringLen(reason)) : L"";
+        SysFreeString(reason);
+        error->get_line(&report.Line);
+      }
+    }
+  }
+  if (SUCCEEDED(init))
+    CoUninitialize();
+  while (!report.Reason.empty() && iswspace(report.Reason.back()))
+    report.Reason.pop_back();
+  return report;
+}
+
 TEST_F(SelectScanner, OptionsThatDoNotParse)
 {
-  const std::string cases[] = {
-      "",
-      "<Root><Options><ScnrList>*</ScnrList></Options>",
-      "<Root><Options><ScnrList>*</scnrlist></Options></Root>",
-      "<?xml version=\"1.0\" encoding=\"no-such-encoding\"?><Root/>",
+  struct Case {
+    std::string Options;
+    std::wstring Words;  // what the message says; empty: the XML parser's own reason, and its line
+  } cases[] = {
+      {"", L""},
+      {"<Root><Options><ScnrList>*</ScnrList></Options>", L""},
+      {"<Root>\r\n<Options><ScnrList>*</scnrlist></Options></Root>", L""},
+      {"<?xml version=\"1.0\" encoding=\"no-such-encoding\"?><Root/>", L"Unknown XML encoding \"no-such-encoding\""},
   };
   Catalogue({Scanner("105", "平板", "P", 1), Scanner("201", "滚动", "G")});
-  for (const std::string& options : cases) {
-    SCOPED_TRACE(options);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Options);
     FBoxes.Clear();
     FDb->ClearLog();
-    FOptions = options;
+    FOptions = c.Options;
     std::vector<std::wstring> items = {L"not read"};
     std::string modes;
     size_t boxesAtOpening = 0;
@@ -756,7 +798,16 @@ TEST_F(SelectScanner, OptionsThatDoNotParse)
     const TBoxRecord& b = FBoxes.Boxes()[0];
     EXPECT_EQ(b.Caption, L"Quillon.RX");
     EXPECT_EQ(b.Icon, UINT(MB_ICONERROR));
-    EXPECT_FALSE(b.Text.empty());
+    if (!c.Words.empty()) {
+      EXPECT_EQ(b.Text, c.Words);
+    } else {
+      const TParserReport parser = ParserReport(c.Options);
+      ASSERT_FALSE(parser.Reason.empty()) << "the parser refuses the text";
+      EXPECT_EQ(b.Text.substr(0, parser.Reason.size()), parser.Reason) << "the parser's reason: " << Gbk(b.Text);
+      if (parser.Line > 0) {
+        EXPECT_NE(b.Text.find(L"Line: " + std::to_wstring(parser.Line)), std::wstring::npos) << Gbk(b.Text);
+      }
+    }
     EXPECT_TRUE(items.empty());
     EXPECT_EQ(modes, kBothRoll) << "the buttons as designed";
     EXPECT_TRUE(FDb->Statements().empty()) << "no list query without a filter";
