@@ -40,20 +40,24 @@ std::string LinesText(const TStringList& Lines)
 }
 
 namespace {
+char UpperAscii(char C) { return C >= 'a' && C <= 'z' ? static_cast<char>(C - 'a' + 'A') : C; }
+
+// Whether Line is the header of Section as the system's profile functions read one: without the
+// blanks around it the line starts with "[", and the name runs from there to the first "]", compared
+// without regard to the case of ASCII letters. Whatever follows that bracket (a comment) is ignored.
+// Section names are ASCII ("Scan" and a number): a line whose first "]" byte is the trail byte of a
+// double-byte character has a name of other characters, and matches none of them either way.
 bool IsHeaderOf(const std::string& Line, const std::string& Section)
 {
   const std::string t = Trim(Line);
-  if (t.size() != Section.size() + 2 || t.front() != '[' || t.back() != ']')
+  if (t.empty() || t.front() != '[')
     return false;
-  for (size_t i = 0; i < Section.size(); ++i) {
-    unsigned char a = static_cast<unsigned char>(t[i + 1]), b = static_cast<unsigned char>(Section[i]);
-    if (a >= 'a' && a <= 'z')
-      a = static_cast<unsigned char>(a - 'a' + 'A');
-    if (b >= 'a' && b <= 'z')
-      b = static_cast<unsigned char>(b - 'a' + 'A');
-    if (a != b)
+  const size_t close = t.find(']');
+  if (close == std::string::npos || close - 1 != Section.size())
+    return false;
+  for (size_t i = 0; i < Section.size(); ++i)
+    if (UpperAscii(t[i + 1]) != UpperAscii(Section[i]))
       return false;
-  }
   return true;
 }
 

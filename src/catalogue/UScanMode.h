@@ -20,8 +20,9 @@ TStringList TextLines(const std::string& Text);
 std::string LinesText(const TStringList& Lines);
 
 // Makes the body of "[Scan]" a copy of the body of section Section (a name without brackets, such
-// as Scan201). A section's header is the line that reads "[" + its name + "]" (blanks around it and
-// letter case do not matter, as for the system's profile functions); its body runs up to the next
-// line containing "[" anywhere, or to the end of the file. Only the old body of "[Scan]" is
+// as Scan201). A section's header is found as the system's profile functions find it: the first line
+// that, without blanks around it, starts with "[" followed by the name up to the first "]" (letter
+// case does not matter; text after the bracket, such as "; shared by both drivers", neither); its body
+// runs up to the next line containing "[" anywhere, or to the end of the file. Only the old body of "[Scan]" is
 // removed; a missing "[Scan]" is added at the end; without the scanner's section nothing changes.
 void CopySectionBodyToScan(TStringList& Lines, const std::string& Section);

@@ -1,6 +1,6 @@
 #include "ui/UApplication.h"
 
-#include <vector>
+#include "ui/UModalScope.h"
 
 #include "util/USehGuard.h"
 
@@ -8,53 +8,6 @@ namespace {
 HWND g_handle = nullptr;
 HWND g_activeForm = nullptr;
 TApplication::TCursor g_cursor = TApplication::crDefault;
-
-// The thread's windows taken out of input for the time of a modal box, with the activation and focus
-// to give back. Restores on every way out of the scope.
-class TModalBoxScope {
-public:
-  explicit TModalBoxScope(HWND Keep) : FKeep(Keep)
-  {
-    EnumThreadWindows(GetCurrentThreadId(), DisableProc, reinterpret_cast<LPARAM>(this));
-    FActive = GetActiveWindow();
-    FFocus = GetFocus();
-  }
-
-  ~TModalBoxScope()
-  {
-    // Enabled first: a disabled window cannot be activated or take the focus.
-    for (auto it = FDisabled.rbegin(); it != FDisabled.rend(); ++it)
-      if (IsWindow(*it))
-        EnableWindow(*it, TRUE);
-    if (FActive && IsWindow(FActive))
-      SetActiveWindow(FActive);
-    if (FFocus && IsWindow(FFocus))
-      SetFocus(FFocus);
-  }
-
-  TModalBoxScope(const TModalBoxScope&) = delete;
-  TModalBoxScope& operator=(const TModalBoxScope&) = delete;
-
-private:
-  static BOOL CALLBACK DisableProc(HWND Window, LPARAM Self) noexcept
-  {
-    auto* self = reinterpret_cast<TModalBoxScope*>(Self);
-    if (Window != self->FKeep && IsWindowVisible(Window) && IsWindowEnabled(Window)) {
-      try {
-        self->FDisabled.push_back(Window);
-      } catch (...) {
-        return FALSE;  // out of memory: leave the rest enabled rather than lose track of them
-      }
-      EnableWindow(Window, FALSE);
-    }
-    return TRUE;
-  }
-
-  HWND FKeep;
-  std::vector<HWND> FDisabled;
-  HWND FActive = nullptr;
-  HWND FFocus = nullptr;
-};
 }  // namespace
 
 void TApplication::SetHandle(HWND Handle)
@@ -116,6 +69,6 @@ int TApplication::ShowMessageBox(const char* Text, const char* Caption, UINT Fla
   // A form that is gone cannot own the box: the message would be lost with it.
   HWND form = g_activeForm && IsWindow(g_activeForm) ? g_activeForm : nullptr;
   HWND owner = form ? form : g_handle;
-  TModalBoxScope scope(form);
+  TModalScope scope(form);
   return ::MessageBoxA(owner, Text, Caption, Flags);
 }

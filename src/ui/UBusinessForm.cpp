@@ -5,6 +5,7 @@
 #include "ui/UApplication.h"
 #include "ui/UDialogTemplate.h"
 #include "ui/UFormLayout.h"
+#include "ui/UModalScope.h"
 #include "util/UdsErrors.h"
 #include "util/UdsSysUtils.h"
 
@@ -20,6 +21,15 @@ void RunEvent(TEvent&& Event) noexcept
   } catch (...) {
     TApplication::ShowException("Quillon.RX: unknown error");
   }
+}
+
+// The pixels of the layouts are those of a screen of 96 pixels per inch; so are the font's.
+constexpr int kLayoutPixelsPerInch = 96;
+
+BOOL CALLBACK SetControlFont(HWND Control, LPARAM Font) noexcept
+{
+  SendMessageW(Control, WM_SETFONT, static_cast<WPARAM>(Font), FALSE);
+  return TRUE;
 }
 }  // namespace
 
@@ -46,8 +56,12 @@ int TBusinessForm::ShowModal()
   if (owner && !IsWindow(owner))
     owner = nullptr;  // a stale handle of the host would make the dialog fail to appear
   FModalResult = 0;
-  const INT_PTR r = DialogBoxIndirectParamW(TApplication::Instance(), resource, owner, DialogProc,
-                                            reinterpret_cast<LPARAM>(this));
+  INT_PTR r = -1;
+  {
+    // The dialog disables only its owner, which need not be the window the user works in.
+    TModalScope modal;
+    r = DialogBoxIndirectParamW(TApplication::Instance(), resource, owner, DialogProc, reinterpret_cast<LPARAM>(this));
+  }
   FHandle = nullptr;
   return r < 0 ? 0 : FModalResult;
 }
@@ -78,8 +92,30 @@ INT_PTR CALLBACK TBusinessForm::DialogProc(HWND Window, UINT Message, WPARAM W, 
   return handled;
 }
 
+// The dialog manager makes the font from the resource's face and size but, where the face is
+// substituted (as wine does), in no particular character set; the font mapper may then pick a face
+// without Chinese glyphs. The form's controls get a font of its own, made from everything the resource
+// says. The dialog keeps its own font, which the dialog manager frees.
+void TBusinessForm::ApplyFont(HWND Window)
+{
+  if (FLayout.FontName.empty())
+    return;  // the resource names no font: the system's
+  LOGFONTW font = {};
+  font.lfHeight = -MulDiv(FLayout.FontPoints, kLayoutPixelsPerInch, 72);
+  font.lfWeight = FLayout.FontWeight;
+  font.lfItalic = FLayout.FontItalic;
+  font.lfCharSet = static_cast<BYTE>(FLayout.FontCharSet);
+  FLayout.FontName.copy(reinterpret_cast<char16_t*>(font.lfFaceName), LF_FACESIZE - 1);
+  FFont.reset(CreateFontIndirectW(&font));
+  if (!FFont)
+    return;  // the dialog manager's font stays
+  EnumChildWindows(Window, SetControlFont, reinterpret_cast<LPARAM>(FFont.get()));
+}
+
 void TBusinessForm::Initialize(HWND Window)
 {
+  // The font first: a combo box fits its height to a new font, the layout then sets it.
+  ApplyFont(Window);
   ApplyPixelLayout(Window, FLayout);
   // Centred on the primary screen.
   RECT r;
@@ -104,6 +140,11 @@ INT_PTR TBusinessForm::WindowMessage(UINT Message, WPARAM W, LPARAM L)
         SetModalResult(IDCANCEL);
         return TRUE;
       }
+      // Without a default button the dialog manager makes a command for OK of Enter on any control
+      // that does not take the key itself (a radio button; the form when no control has the focus).
+      // A click on the OK button, or Space or Enter on it, gives it the focus first.
+      if (LOWORD(W) == IDOK && HIWORD(W) == BN_CLICKED && GetFocus() != Item(IDOK))
+        return TRUE;
       RunEvent([&] { Command(LOWORD(W), HIWORD(W), reinterpret_cast<HWND>(L)); });
       return TRUE;
     case WM_SETCURSOR:

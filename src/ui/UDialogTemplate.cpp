@@ -139,8 +139,10 @@ bool ParseDialogTemplate(const void* Data, size_t Size, TDialogTemplate& Out)
   if (Out.Style & kSetFont) {
     Out.FontPoints = r.Word();
     if (extended) {
-      r.Word();  // weight
-      r.Word();  // italic and character set
+      Out.FontWeight = r.Word();
+      const uint16_t italicAndCharSet = r.Word();
+      Out.FontItalic = (italicAndCharSet & 0xFF) != 0;
+      Out.FontCharSet = italicAndCharSet >> 8;
     }
     Out.FontName = r.String();
   }

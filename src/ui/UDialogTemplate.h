@@ -25,6 +25,11 @@ struct TDialogTemplate {
   int Cx = 0, Cy = 0;
   std::u16string Caption, FontName;  // FontName empty and FontPoints 0 without DS_SETFONT
   int FontPoints = 0;
+  // Given only by the extended form; otherwise what the dialog manager assumes: any weight
+  // (FW_DONTCARE), upright, DEFAULT_CHARSET.
+  int FontWeight = 0;
+  bool FontItalic = false;
+  int FontCharSet = 1;
   std::vector<TDialogItem> Items;  // in the template's order, which is the order of creation
 };
 

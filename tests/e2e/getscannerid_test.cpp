@@ -29,7 +29,7 @@ protected:
     THostParams hp;
     hp.Connection = FDb->HostConnection();
     hp.ConfigFolder = "C:\\cfg\\";
-    FParams = FHost.Record(hp);
+    FParams = FHost->Record(hp);
     FDb->ClearLog();
     FBoxes.Clear();
   }
@@ -46,7 +46,7 @@ protected:
     TResult r;
     THostString id;
     THostException e = CallCatchingLibraryError([&] {
-      r.Result = reinterpret_cast<QRX_GetScannerID>(FHost.Export("GetScannerID"))(FParams, &id.S, BOOL(ShowPrompt));
+      r.Result = reinterpret_cast<QRX_GetScannerID>(FHost->Export("GetScannerID"))(FParams, &id.S, BOOL(ShowPrompt));
     });
     r.Raised = e.Raised;
     r.IdEmpty = id.S == nullptr;
@@ -63,12 +63,12 @@ protected:
     EXPECT_EQ(b.Text, kNoneSelected);
     EXPECT_EQ(b.Icon, UINT(MB_ICONWARNING));
     EXPECT_EQ(b.Buttons, std::vector<int>{IDOK});
-    EXPECT_EQ(b.Owner, GetAncestor(FHost.HostControl(), GA_ROOT));
-    EXPECT_FALSE(b.Enabled(FHost.MainWindow())) << "modal to the host's window";
+    EXPECT_EQ(b.Owner, GetAncestor(FHost->HostControl(), GA_ROOT));
+    EXPECT_FALSE(b.Enabled(FHost->MainWindow())) << "modal to the host's window";
   }
 
   TBoxRecorder FBoxes;
-  TTestHost FHost;
+  std::unique_ptr<TTestHost> FHost = std::make_unique<TTestHost>();
   std::unique_ptr<TTestDatabase> FDb;
   TScanDLLParams FParams = {};
 };
@@ -146,6 +146,24 @@ TEST_F(GetScannerID, MissingTableIsShownAndAnswersNone)
       ExpectNoneSelectedWarning(FBoxes.Boxes()[1]);
     EXPECT_EQ(FDb->Statements(), std::vector<std::string>{kSelectedSQL});
   }
+}
+
+// A host whose application window is not the window of its control (a host built with Delphi's VCL
+// passes its hidden application window): the database's error comes through the library's application
+// window and belongs to AppHandle; the prompt is about the host's control and stands in front of its
+// window.
+TEST_F(GetScannerID, AppHandleAndHostControlAreToldApart)
+{
+  FHost = std::make_unique<TTestHost>("Quillon.RX.dll", TAppWindow::Hidden);
+  ASSERT_NE(FHost->AppHandle(), GetAncestor(FHost->HostControl(), GA_ROOT));
+  Use({Row("401", 101, 1)});
+  FDb->DropTable();
+  TResult r = Call(1);
+  EXPECT_EQ(r.Result, 0);
+  ASSERT_EQ(FBoxes.Count(), 2u);
+  EXPECT_EQ(FBoxes.Boxes()[0].Icon, UINT(MB_ICONERROR));
+  EXPECT_EQ(FBoxes.Boxes()[0].Owner, FHost->AppHandle()) << "the database's error";
+  ExpectNoneSelectedWarning(FBoxes.Boxes()[1]);
 }
 
 TEST_F(GetScannerID, LostConnectionIsReportedNotCrashedOn)

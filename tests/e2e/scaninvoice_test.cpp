@@ -523,6 +523,33 @@ TEST_F(ScanInvoice, TheBusyWindowOfScanner601)
   EXPECT_EQ(FBoxes.Last().Text, kFinished);
 }
 
+// A host whose application window is not the window of its control (a host built with Delphi's VCL
+// passes its hidden application window): the page message goes to the control (the host fails the
+// test if another of its windows gets it), the busy window belongs to AppHandle, and the box at the
+// end of the scan stands in front of the control's window.
+TEST_F(ScanInvoice, AppHandleAndHostControlAreToldApart)
+{
+  TTestHost host("Quillon.RX.dll", TAppWindow::Hidden);
+  ASSERT_NE(host.AppHandle(), GetAncestor(host.HostControl(), GA_ROOT));
+  Catalogue("601");
+  FScan->Scenario(Page("delay 800\ninfo1 1") + "\nstatus 2\n");
+  const TScanDLLParams p = host.Record(FScan->Params(FDb->HostConnection()));
+  TBusySighting busy;
+  const DWORD thread = GetCurrentThreadId();
+  std::thread watcher([&] { busy = WatchForBusyWindow(thread, host.AppHandle(), host.ChildControls(), L""); });
+  int result = -99;
+  const THostException e = CallCatchingLibraryError([&] { result = host.ScanInvoice(p); });
+  watcher.join();
+  EXPECT_FALSE(e.Raised) << e.Message;
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(host.PageMessages, 1) << "the page message, at the host's control";
+  EXPECT_TRUE(busy.Seen) << "a busy window owned by AppHandle";
+  EXPECT_EQ(busy.HostChildrenEnabled, (std::vector<bool>{false, false, false})) << "the host control's children";
+  ASSERT_EQ(FBoxes.Count(), 1u);
+  EXPECT_EQ(FBoxes.Last().Text, kFinished);
+  EXPECT_EQ(FBoxes.Last().Owner, host.MainWindow()) << "in front of the window of the host's control";
+}
+
 TEST_F(ScanInvoice, OtherScannersShowNoBusyWindow)
 {
   Catalogue("201");

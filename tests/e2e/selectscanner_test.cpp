@@ -3,10 +3,13 @@
 // ADO as the catalogue and the host's "simple.cfg": what the dialog offers, which scan modes it
 // allows, and what OK, No, Cancel and every error leave in the catalogue and the file.
 #include <windows.h>
+#include <msxml2.h>
+#include <wrl/client.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -147,15 +150,15 @@ protected:
   {
     THostParams hp = FScan.Params(FDb ? FDb->HostConnection() : nullptr);
     hp.OptionsXML = FOptions;
-    const TScanDLLParams p = FHost.Record(hp);
+    const TScanDLLParams p = FHost->Record(hp);
     TRun r;
     FBoxes.OnDialog = [&](HWND w) {
       if (TBoxRecorder::IsMessageBox(w) || WindowTextOf(w) != kDialogCaption)
         return false;
       EXPECT_FALSE(r.Opened) << "the dialog opened twice";
       r.Opened = true;
-      EXPECT_EQ(GetWindow(w, GW_OWNER), FHost.MainWindow());
-      EXPECT_FALSE(IsWindowEnabled(FHost.MainWindow())) << "modal to the host's window";
+      EXPECT_EQ(GetWindow(w, GW_OWNER), FHost->AppHandle());
+      EXPECT_FALSE(IsWindowEnabled(FHost->MainWindow())) << "modal to the host's window";
       TSelectDialog d(w);
       if (Drive)
         Drive(d);
@@ -166,7 +169,7 @@ protected:
       return true;
     };
     THostString id, mode;
-    r.Error = CallCatchingLibraryError([&] { r.Result = FHost.SelectScanner(p, OnlyIfNoneSelected, &id.S, &mode.S); });
+    r.Error = CallCatchingLibraryError([&] { r.Result = FHost->SelectScanner(p, OnlyIfNoneSelected, &id.S, &mode.S); });
     FBoxes.OnDialog = nullptr;
     EXPECT_FALSE(r.Error.Raised) << r.Error.Message;
     r.IdEmpty = id.S == nullptr;
@@ -183,7 +186,7 @@ protected:
   }
 
   TBoxRecorder FBoxes;
-  TTestHost FHost;
+  std::unique_ptr<TTestHost> FHost = std::make_unique<TTestHost>();
   TTestScan FScan;
   std::unique_ptr<TTestDatabase> FDb;
   std::string FOptions = Filter("*");
@@ -369,6 +372,126 @@ TEST_F(SelectScanner, ScanModeButtonsFollowTheChosenScanner)
   EXPECT_EQ(ConfigText(), config) << "reading changes nothing";
 }
 
+// Another top-level window of the host (a tool window, a second form), visible, destroyed with the
+// object.
+class THostWindow {
+public:
+  explicit THostWindow(HWND Owner)
+      : FWindow(CreateWindowExW(0, L"Static", L"工具", WS_POPUP | WS_CAPTION | WS_VISIBLE, 60, 60, 200, 100, Owner,
+                                nullptr, GetModuleHandleW(nullptr), nullptr))
+  {
+  }
+  ~THostWindow() { DestroyWindow(FWindow); }
+  THostWindow(const THostWindow&) = delete;
+  THostWindow& operator=(const THostWindow&) = delete;
+  HWND Handle() const { return FWindow; }
+
+private:
+  HWND FWindow;
+};
+
+// The dialog is modal over the whole host, not only over the window the record names: no window of
+// the host takes input while it is up, so that no second call can start under it. A host built with
+// Delphi's VCL passes its hidden application window, which owns its main window.
+TEST_F(SelectScanner, ModalOverEveryWindowOfTheHost)
+{
+  for (TAppWindow app : {TAppWindow::MainWindow, TAppWindow::Hidden}) {
+    SCOPED_TRACE(app == TAppWindow::Hidden ? "a hidden application window" : "the main window as AppHandle");
+    FHost = std::make_unique<TTestHost>("Quillon.RX.dll", app);
+    THostWindow tool(FHost->MainWindow()), other(nullptr), disabledByHost(nullptr);
+    EnableWindow(disabledByHost.Handle(), FALSE);
+    SetActiveWindow(FHost->MainWindow());
+    Catalogue({Scanner("105", "平板", "P", 1), Scanner("201", "滚动", "G")});
+    struct TSeen {
+      const char* Name;
+      HWND Window;
+      bool While, After;  // enabled while the dialog is up, afterwards
+    } seen[] = {
+        {"AppHandle", FHost->AppHandle(), true, false},
+        {"the main window", FHost->MainWindow(), true, false},
+        {"a tool window of the main window", tool.Handle(), true, false},
+        {"another window of the host", other.Handle(), true, false},
+        {"a window the host had disabled", disabledByHost.Handle(), true, false},
+    };
+    bool dialogEnabled = false;
+    TRun r = Run(false, [&](TSelectDialog& d) {
+      EXPECT_EQ(GetWindow(d.Window, GW_OWNER), FHost->AppHandle());
+      dialogEnabled = IsWindowEnabled(d.Window) != FALSE;
+      for (TSeen& s : seen)
+        s.While = IsWindowEnabled(s.Window) != FALSE;
+      Click(d.Cancel);
+    });
+    EXPECT_TRUE(r.Opened);
+    EXPECT_TRUE(dialogEnabled);
+    for (TSeen& s : seen) {
+      s.After = IsWindowEnabled(s.Window) != FALSE;
+      EXPECT_FALSE(s.While) << s.Name << " took input while the dialog was up";
+      EXPECT_EQ(s.After, s.Window != disabledByHost.Handle()) << s.Name << " afterwards";
+    }
+    EXPECT_EQ(GetActiveWindow(), FHost->MainWindow()) << "the host's window is active again";
+  }
+}
+
+// Enter runs OK only on the OK button. Elsewhere the dialog manager makes of it a command for OK
+// (the dialog has no default button); with a single scanner that would commit the choice at once.
+TEST_F(SelectScanner, EnterPressesOkOnlyOnTheOkButton)
+{
+  struct Case {
+    const char* Name;
+    std::function<HWND(const TSelectDialog&)> Focus;  // the control that has the focus; nullptr: none
+    bool Closes;
+    int Result;
+  } cases[] = {
+      {"Cancel", [](const TSelectDialog& d) { return d.Cancel; }, true, 0},
+      {"the scanner list", [](const TSelectDialog& d) { return d.Scanner; }, false, 0},
+      {"roll scanning, unchecked", [](const TSelectDialog& d) { return d.Roll; }, false, 0},
+      {"flatbed scanning, checked", [](const TSelectDialog& d) { return d.Flatbed; }, false, 0},
+      {"no control", [](const TSelectDialog&) { return HWND(nullptr); }, false, 0},
+      {"OK", [](const TSelectDialog& d) { return d.Ok; }, true, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    FBoxes.Clear();
+    // One scanner, preselected, both modes allowed: OK asks nothing.
+    Catalogue({Scanner("201", "滚动", "", 1)});
+    Config(kConfig);
+    const auto table = Table();
+    FDb->ClearLog();
+    bool open = false;
+    TRun r = Run(false, [&](TSelectDialog& d) {
+      ASSERT_EQ(d.ItemIndex(), 0);
+      ASSERT_EQ(d.Modes(), kBothFlatbed);
+      const HWND target = c.Focus(d);
+      if (target)
+        SendMessageW(d.Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+      else
+        SetFocus(nullptr);
+      ASSERT_EQ(GetFocus(), target);
+      PressKey(d.Window, VK_RETURN);
+      open = d.Open();
+      if (open && target == d.Scanner) {
+        EXPECT_NE(GetFocus(), d.Scanner) << "Enter in the list moves the focus on";
+      }
+      if (open)
+        Click(d.Cancel);
+    });
+    EXPECT_TRUE(r.Opened);
+    EXPECT_EQ(!open, c.Closes);
+    EXPECT_EQ(r.Result, c.Result);
+    EXPECT_EQ(FBoxes.Count(), 0u);
+    if (c.Result == 1) {
+      EXPECT_EQ(r.Id, "201");
+      EXPECT_EQ(r.Mode, "P");
+    } else {
+      ExpectNothingChosen(r);
+      EXPECT_EQ(Table(), table) << "the catalogue as it was";
+      EXPECT_EQ(ConfigText(), kConfig) << "simple.cfg as it was";
+      for (const std::string& s : FDb->Statements())
+        EXPECT_EQ(s.find("UPDATE"), std::string::npos) << s;
+    }
+  }
+}
+
 // OK with two or more scanners, answered Yes: the chosen row is the only selected one, its mode is
 // in its section of simple.cfg, and scanners from 200 on have that section copied into [Scan].
 TEST_F(SelectScanner, OkRecordsTheChoice)
@@ -514,6 +637,7 @@ TEST_F(SelectScanner, CancelEscAndTheCloseBoxChangeNothing)
 TEST_F(SelectScanner, LayoutCaptionsAndKeyboard)
 {
   Catalogue({Scanner("105", "平板扫描仪", "P"), Scanner("205", "双面扫描仪", "", 1)});
+  HFONT font = nullptr;
   TRun r = Run(false, [&](TSelectDialog& d) {
     RECT client;
     GetClientRect(d.Window, &client);
@@ -564,6 +688,21 @@ TEST_F(SelectScanner, LayoutCaptionsAndKeyboard)
         EXPECT_EQ(WindowTextOf(c.Window), c.Text);
       }
       EXPECT_TRUE(IsWindowVisible(c.Window));
+      if (!c.Text)
+        continue;  // the icon shows no text
+      // The form's font, 9-point 宋体 in the GB2312 character set, one for all controls: a font of
+      // another character set may be mapped to a face without Chinese glyphs.
+      const auto controlFont = reinterpret_cast<HFONT>(SendMessageW(c.Window, WM_GETFONT, 0, 0));
+      LOGFONTW f = {};
+      EXPECT_EQ(GetObjectW(controlFont, sizeof f, &f), int(sizeof f)) << "the control has a font";
+      EXPECT_EQ(f.lfCharSet, GB2312_CHARSET);
+      EXPECT_EQ(std::wstring(f.lfFaceName), L"宋体");
+      EXPECT_EQ(f.lfHeight, -12);
+      EXPECT_EQ(f.lfWeight, FW_NORMAL);
+      EXPECT_FALSE(f.lfItalic);
+      if (!font)
+        font = controlFont;
+      EXPECT_EQ(controlFont, font) << "the same font as the other controls";
     }
     RECT dropped = {};
     SendMessageW(d.Scanner, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped));
@@ -588,22 +727,62 @@ TEST_F(SelectScanner, LayoutCaptionsAndKeyboard)
   EXPECT_TRUE(r.Opened);
   ExpectNothingChosen(r);
   EXPECT_EQ(FBoxes.Count(), 0u);
+  EXPECT_EQ(GetObjectType(font), 0u) << "the font is gone with the dialog";
+}
+
+// What the system's XML parser itself says of Text: its reason and the line it names (0: none).
+struct TParserReport {
+  std::wstring Reason;
+  long Line = 0;
+};
+TParserReport ParserReport(const std::string& Text)
+{
+  TParserReport report;
+  const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  {
+    const CLSID domDocument60 = {0x88d96a05, 0xf192, 0x11d4, {0xa6, 0x5f, 0x00, 0x40, 0x96, 0x32, 0x51, 0xe5}};
+    Microsoft::WRL::ComPtr<IXMLDOMDocument> document;
+    if (SUCCEEDED(CoCreateInstance(domDocument60, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
+                                   reinterpret_cast<void**>(document.GetAddressOf())))) {
+      document->put_async(VARIANT_FALSE);
+      const std::wstring wide = Wide(Text);
+      BSTR text = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+      VARIANT_BOOL loaded = VARIANT_FALSE;
+      document->loadXML(text, &loaded);
+      SysFreeString(text);
+      Microsoft::WRL::ComPtr<IXMLDOMParseError> error;
+      BSTR reason = nullptr;
+      if (SUCCEEDED(document->get_parseError(error.GetAddressOf())) && error && SUCCEEDED(error->get_reason(&reason))) {
+        report.Reason = reason ? std::wstring(reason, SysStringLen(reason)) : L"";
+        SysFreeString(reason);
+        error->get_line(&report.Line);
+      }
+    }
+  }
+  if (SUCCEEDED(init))
+    CoUninitialize();
+  while (!report.Reason.empty() && iswspace(report.Reason.back()))
+    report.Reason.pop_back();
+  return report;
 }
 
 TEST_F(SelectScanner, OptionsThatDoNotParse)
 {
-  const std::string cases[] = {
-      "",
-      "<Root><Options><ScnrList>*</ScnrList></Options>",
-      "<Root><Options><ScnrList>*</scnrlist></Options></Root>",
-      "<?xml version=\"1.0\" encoding=\"no-such-encoding\"?><Root/>",
+  struct Case {
+    std::string Options;
+    std::wstring Words;  // what the message says; empty: the XML parser's own reason, and its line
+  } cases[] = {
+      {"", L""},
+      {"<Root><Options><ScnrList>*</ScnrList></Options>", L""},
+      {"<Root>\r\n<Options><ScnrList>*</scnrlist></Options></Root>", L""},
+      {"<?xml version=\"1.0\" encoding=\"no-such-encoding\"?><Root/>", L"Unknown XML encoding \"no-such-encoding\""},
   };
   Catalogue({Scanner("105", "平板", "P", 1), Scanner("201", "滚动", "G")});
-  for (const std::string& options : cases) {
-    SCOPED_TRACE(options);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Options);
     FBoxes.Clear();
     FDb->ClearLog();
-    FOptions = options;
+    FOptions = c.Options;
     std::vector<std::wstring> items = {L"not read"};
     std::string modes;
     size_t boxesAtOpening = 0;
@@ -619,7 +798,16 @@ TEST_F(SelectScanner, OptionsThatDoNotParse)
     const TBoxRecord& b = FBoxes.Boxes()[0];
     EXPECT_EQ(b.Caption, L"Quillon.RX");
     EXPECT_EQ(b.Icon, UINT(MB_ICONERROR));
-    EXPECT_FALSE(b.Text.empty());
+    if (!c.Words.empty()) {
+      EXPECT_EQ(b.Text, c.Words);
+    } else {
+      const TParserReport parser = ParserReport(c.Options);
+      ASSERT_FALSE(parser.Reason.empty()) << "the parser refuses the text";
+      EXPECT_EQ(b.Text.substr(0, parser.Reason.size()), parser.Reason) << "the parser's reason: " << Gbk(b.Text);
+      if (parser.Line > 0) {
+        EXPECT_NE(b.Text.find(L"Line: " + std::to_wstring(parser.Line)), std::wstring::npos) << Gbk(b.Text);
+      }
+    }
     EXPECT_TRUE(items.empty());
     EXPECT_EQ(modes, kBothRoll) << "the buttons as designed";
     EXPECT_TRUE(FDb->Statements().empty()) << "no list query without a filter";

@@ -124,8 +124,13 @@ void CheckWrittenTemplate(TInput& In)
     expected.FontPoints = In.Word();
     w.Word(static_cast<uint16_t>(expected.FontPoints));
     if (extended) {
-      w.Word(In.Word());
-      w.Word(In.Word());
+      expected.FontWeight = In.Word();
+      w.Word(static_cast<uint16_t>(expected.FontWeight));
+      const uint8_t italic = In.Byte();
+      expected.FontItalic = italic != 0;
+      expected.FontCharSet = In.Byte();
+      w.Bytes.push_back(italic);
+      w.Bytes.push_back(static_cast<uint8_t>(expected.FontCharSet));
     }
     expected.FontName = MakeString(In, false);
     w.String(expected.FontName);
@@ -166,6 +171,8 @@ void CheckWrittenTemplate(TInput& In)
   FUZZ_CHECK(got.Cx == expected.Cx && got.Cy == expected.Cy);
   FUZZ_CHECK(got.Caption == expected.Caption && got.FontName == expected.FontName);
   FUZZ_CHECK(got.FontPoints == expected.FontPoints);
+  FUZZ_CHECK(got.FontWeight == expected.FontWeight && got.FontItalic == expected.FontItalic);
+  FUZZ_CHECK(got.FontCharSet == expected.FontCharSet);
   FUZZ_CHECK(got.Items.size() == expected.Items.size());
   for (size_t i = 0; i < got.Items.size(); ++i) {
     const TDialogItem& a = got.Items[i];

@@ -27,9 +27,9 @@
 // is not reported.
 //
 //   boxes.OnDialog = [&](HWND w) {
-//     if (GetWindow(w, GW_OWNER) != host.MainWindow()) return false;
+//     if (GetWindow(w, GW_OWNER) != host.AppHandle()) return false;
 //     ...  // choose a scanner in w
-//     TBoxRecorder::ClickButton(w, IDOK);
+//     PostMessageW(GetDlgItem(w, IDOK), BM_CLICK, 0, 0);  // a click on OK itself (see ClickButton)
 //     return true;
 //   };
 #pragma once
@@ -102,7 +102,9 @@ public:
 
   UINT WatchdogMs = 20000;
 
-  // A click on the button with the given id of a box or dialog (posted; takes effect in its loop).
+  // The command of the button with the given id, posted to a box or dialog as the button sends it
+  // (takes effect in its loop). The library's dialogs take OK only from a click on the OK button
+  // itself: for that, BM_CLICK to the button (or Click in DialogDriver.h).
   static void ClickButton(HWND Window, int ButtonId);
   // Whether Window is a system message box (#32770 with the text static 0xFFFF and only push buttons).
   static bool IsMessageBox(HWND Window);

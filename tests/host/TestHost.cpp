@@ -1,5 +1,8 @@
 #include "TestHost.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -8,13 +11,20 @@ bool g_libraryWasLoaded = false;
 const wchar_t kMainClass[] = L"QrxTestHostMain";
 const wchar_t kControlClass[] = L"QrxTestHostControl";
 
+// The hosts of this thread, and the one hook through which they see which messages are sent to them.
+struct TThreadHosts {
+  HHOOK Hook = nullptr;
+  std::vector<TTestHost*> Hosts;
+};
+thread_local TThreadHosts t_hosts;
+
 void RegisterClasses()
 {
   static bool done = false;
   if (done)
     return;
   WNDCLASSW wc = {};
-  wc.lpfnWndProc = DefWindowProcW;
+  wc.lpfnWndProc = TTestHost::WindowProc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -50,12 +60,17 @@ std::string Gbk(const std::wstring& Wide)
 bool TTestHost::LibraryWasLoaded() { return g_libraryWasLoaded; }
 int TTestHost::LiveHosts() { return g_liveHosts; }
 
-TTestHost::TTestHost(const char* LibraryPath)
+TTestHost::TTestHost(const char* LibraryPath, TAppWindow App)
 {
   ++g_liveHosts;
   RegisterClasses();
+  if (App == TAppWindow::Hidden)
+    FApp = CreateWindowExW(0, kMainClass, L"Quillon test host application", WS_POPUP | WS_CAPTION | WS_SYSMENU,
+                           GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+  // Owned by the application window where there is one, as a VCL host's main form is.
   FMain = CreateWindowExW(0, kMainClass, L"Quillon test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 640, 480,
-                          nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+                          FApp, nullptr, GetModuleHandleW(nullptr), nullptr);
   FControl = CreateWindowExW(0, kControlClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 620, 440, FMain, nullptr,
                              GetModuleHandleW(nullptr), this);
   SetWindowLongPtrW(FControl, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -80,6 +95,9 @@ TTestHost::TTestHost(const char* LibraryPath)
     SetPropA(FMain, MAKEINTATOM(atom), FMainObject);
     SetPropA(FControl, MAKEINTATOM(atom), FControlObject);
   }
+  if (t_hosts.Hosts.empty())
+    t_hosts.Hook = SetWindowsHookExW(WH_CALLWNDPROC, SendHookProc, nullptr, GetCurrentThreadId());
+  t_hosts.Hosts.push_back(this);
   SetForegroundWindow(FMain);
   if (LibraryPath) {
     FLibrary = LoadLibraryA(LibraryPath);
@@ -99,6 +117,14 @@ TTestHost::~TTestHost()
     GlobalDeleteAtom(atom);
   }
   DestroyWindow(FMain);
+  if (FApp)
+    DestroyWindow(FApp);
+  auto& hosts = t_hosts.Hosts;
+  hosts.erase(std::remove(hosts.begin(), hosts.end(), this), hosts.end());
+  if (hosts.empty() && t_hosts.Hook) {
+    UnhookWindowsHookEx(t_hosts.Hook);
+    t_hosts.Hook = nullptr;
+  }
   --g_liveHosts;
 }
 
@@ -125,7 +151,7 @@ TScanDLLParams TTestHost::Record(const THostParams& Params)
     return s;
   };
   TScanDLLParams p = {};
-  p.AppHandle = FMain;
+  p.AppHandle = AppHandle();
   p.HostControl = FControl;
   p.Reserved8 = Params.Reserved8;
   p.Reserved12 = Params.Reserved12;
@@ -169,11 +195,38 @@ int TTestHost::GetScannerID(const TScanDLLParams& P, QRX_String* ScannerID, bool
   return reinterpret_cast<QRX_GetScannerID>(Export("GetScannerID"))(P, ScannerID, ShowPrompt);
 }
 
+// Runs right before a window procedure of the thread gets a message sent to it (SendMessage, also from
+// this thread), never for a message posted to the queue and dispatched from there.
+LRESULT CALLBACK TTestHost::SendHookProc(int Code, WPARAM W, LPARAM L)
+{
+  const auto* sent = reinterpret_cast<const CWPSTRUCT*>(L);
+  if (Code == HC_ACTION && sent && sent->message == kHostPageMessage)
+    for (TTestHost* host : t_hosts.Hosts)
+      if (host->FControl == sent->hwnd)
+        ++host->FSentPageMessages;
+  return CallNextHookEx(nullptr, Code, W, L);
+}
+
+LRESULT CALLBACK TTestHost::WindowProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L)
+{
+  if (Msg == kHostPageMessage) {
+    ADD_FAILURE() << "the page message went to a top-level window of the host, not to its control";
+    return 0;
+  }
+  return DefWindowProcW(Wnd, Msg, W, L);
+}
+
 LRESULT CALLBACK TTestHost::ControlProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L)
 {
-  if (Msg == QRX_WM_NEWPAGE) {
+  if (Msg == kHostPageMessage) {
     auto* host = reinterpret_cast<TTestHost*>(GetWindowLongPtrW(Wnd, GWLP_USERDATA));
     if (host) {
+      const bool sent = host->FSentPageMessages > 0;
+      if (sent)
+        --host->FSentPageMessages;
+      EXPECT_TRUE(sent) << "the page message was posted: the host must handle it before the next page";
+      EXPECT_EQ(W, WPARAM(0)) << "the page message's wParam";
+      EXPECT_EQ(L, LPARAM(0)) << "the page message's lParam";
       ++host->PageMessages;
       if (host->OnPage)
         host->OnPage();

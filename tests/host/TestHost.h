@@ -1,6 +1,6 @@
 // A host program for tests: a top-level window with child controls, Quillon.RX.dll loaded with
 // LoadLibrary, its exports called with a record of real string blocks, and a handler for the page
-// message.
+// message that checks every one it gets against the contract.
 #pragma once
 #include <windows.h>
 
@@ -12,6 +12,15 @@
 #include "HostStrings.h"
 #include "QuillonRX.h"
 
+// The page message as the host knows it from the library's documentation, not from its header:
+// WM_APP + 100, both parameters 0, sent to the host's control after every page.
+constexpr UINT kHostPageMessage = 32868;
+
+// Where the host's application window (the record's AppHandle) stands. A plain Win32 host uses its
+// main window; a host built with Delphi's VCL has a hidden top-level window of its own that owns the
+// main window (the VCL's TApplication window).
+enum class TAppWindow { MainWindow, Hidden };
+
 // The record's strings as the host holds them; released with the object.
 struct THostParams {
   std::string Reserved24, Reserved28, ConfigFolder, ImageFolder, ResultFile, OptionsXML;
@@ -21,14 +30,17 @@ struct THostParams {
 
 class TTestHost {
 public:
-  // Creates the host window (with HostControl, its child controls) and loads the library from
-  // LibraryPath (default: Quillon.RX.dll beside the test program).
-  explicit TTestHost(const char* LibraryPath = "Quillon.RX.dll");
+  // Creates the host window (with HostControl, its child controls), the application window App asks
+  // for, and loads the library from LibraryPath (default: Quillon.RX.dll beside the test program;
+  // nullptr: none).
+  explicit TTestHost(const char* LibraryPath = "Quillon.RX.dll", TAppWindow App = TAppWindow::MainWindow);
   ~TTestHost();
   TTestHost(const TTestHost&) = delete;
   TTestHost& operator=(const TTestHost&) = delete;
 
   HWND MainWindow() const { return FMain; }
+  // What Record() passes as AppHandle: the main window, or the hidden application window.
+  HWND AppHandle() const { return FApp ? FApp : FMain; }
   HWND HostControl() const { return FControl; }
   // The host's window controls as a host built with Delphi's VCL passes them: the address of the
   // control object, which the VCL ties to its window by two window properties (global atoms
@@ -53,17 +65,22 @@ public:
   int GetScannerID(const TScanDLLParams& P, QRX_String* ScannerID, bool ShowPrompt);
   FARPROC Export(const char* Name) const;
 
-  // Page messages (32868) received by HostControl, and an optional handler run for each.
+  // Page messages received by HostControl, and an optional handler run for each. A page message that
+  // breaks the contract (posted instead of sent, a parameter other than 0, or received by another
+  // window of the host) fails the running test.
   int PageMessages = 0;
   std::function<void()> OnPage;
   // WM_COMMAND from HostControl's children (a click on one of its buttons): the control's id.
   std::function<void(int Id)> OnCommand;
 
   static LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
 
 private:
+  static LRESULT CALLBACK SendHookProc(int Code, WPARAM W, LPARAM L);
   void ReleaseRecordStrings();
 
+  HWND FApp = nullptr;
   HWND FMain = nullptr;
   HWND FControl = nullptr;
   std::vector<HWND> FChildren;
@@ -72,6 +89,8 @@ private:
   void* FControlObject[16] = {};
   void* FMainObject[16] = {};
   ATOM FControlAtom = 0, FWindowAtom = 0;
+  HHOOK FSendHook = nullptr;
+  int FSentPageMessages = 0;  // page messages to HostControl seen by SendHookProc, not yet handled
 };
 
 // UTF-16 of GBK bytes (the tests compare texts as UTF-16), and back.

@@ -126,6 +126,10 @@ TEST(DialogTemplate, PlainTemplate)
   EXPECT_EQ(t.Caption, u"选择扫描仪");
   EXPECT_EQ(t.FontPoints, 9);
   EXPECT_EQ(t.FontName, u"宋体");
+  // The plain form names no weight, slant or character set: those the dialog manager assumes.
+  EXPECT_EQ(t.FontWeight, 0);
+  EXPECT_FALSE(t.FontItalic);
+  EXPECT_EQ(t.FontCharSet, 1);
   ASSERT_EQ(t.Items.size(), 5u);
   // Plain templates have 16-bit ids: -1 reads as 65535. Classes given as ordinals read as their names,
   // a title given as an ordinal (the icon's resource number) as "#7".
@@ -147,6 +151,9 @@ TEST(DialogTemplate, ExtendedTemplate)
   EXPECT_EQ(t.Caption, u"扫描");
   EXPECT_EQ(t.FontPoints, 9);
   EXPECT_EQ(t.FontName, u"宋体");
+  EXPECT_EQ(t.FontWeight, 700);
+  EXPECT_TRUE(t.FontItalic);
+  EXPECT_EQ(t.FontCharSet, 0x86) << "GB2312_CHARSET";
   ASSERT_EQ(t.Items.size(), 3u);
   // The gauge carries creation data, which the next item follows.
   ExpectItem(t.Items[0], 102, 0x5000000C, 140, 22, 138, 12, u"STATIC", u"正在扫描发票");
