@@ -9,7 +9,6 @@
 // The scan's folders are on tmpfs where the machine has it (Z:\dev\shm): on a disk every rewritten
 // file is flushed at close, which costs more than everything measured here.
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -22,6 +21,7 @@
 #include "BenchFigures.h"
 #include "BoxRecorder.h"
 #include "HostStrings.h"
+#include "ProcessUsage.h"
 #include "TestDatabase.h"
 #include "TestHost.h"
 #include "TestScan.h"
@@ -41,60 +41,18 @@ std::string ImageName(int Page)
   return name;
 }
 
-// What the process holds at one moment.
-struct TUsage {
+// What the process holds at one page of a scan.
+struct TUsage : TProcessUsage {
   int Page = 0;
   double Time = 0, Cost = 0;  // when it was taken, and how long that took
-  SIZE_T PrivateBytes = 0;
-  DWORD Handles = 0, UserObjects = 0, GdiObjects = 0;
-  int ThreadWindows = 0;  // top-level windows of this thread: a busy window left behind shows here
-  int StringBlocks = 0;
 };
-
-BOOL CALLBACK CountWindow(HWND, LPARAM Count) noexcept
-{
-  ++*reinterpret_cast<int*>(Count);
-  return TRUE;
-}
-
-// Wine answers 0 for PrivateUsage and for the handle count; these say when the figures came
-// another way.
-bool g_privateFromPagefile = false, g_handlesProbed = false;
-
-// The open handles, counted one by one where the system does not say: every handle value that
-// GetHandleInformation accepts, up to 8,192 handles.
-DWORD HandleCount()
-{
-  DWORD count = 0;
-  if (GetProcessHandleCount(GetCurrentProcess(), &count) && count)
-    return count;
-  g_handlesProbed = true;
-  DWORD flags = 0;
-  for (UINT_PTR value = 4; value <= 4 * 8192; value += 4)
-    count += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
-  return count;
-}
 
 TUsage Usage(int Page)
 {
   TUsage u;
   u.Page = Page;
   u.Time = Seconds();
-  PROCESS_MEMORY_COUNTERS_EX memory = {};
-  memory.cb = sizeof memory;
-  if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory)) {
-    // The commit charge, which Windows reports under both names.
-    u.PrivateBytes = memory.PrivateUsage;
-    if (!u.PrivateBytes) {
-      u.PrivateBytes = memory.PagefileUsage;
-      g_privateFromPagefile = true;
-    }
-  }
-  u.Handles = HandleCount();
-  u.UserObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-  u.GdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&u.ThreadWindows));
-  u.StringBlocks = THostStrings::LiveBlocks();
+  static_cast<TProcessUsage&>(u) = ProcessUsage();
   return u;
 }
 
@@ -340,9 +298,9 @@ int main(int argc, char** argv)
     BenchBusyWindow(bench, perPage);
     const TUsage u = Usage(0);
     std::printf("\n");
-    if (g_privateFromPagefile)
+    if (u.PrivateFromPagefile)
       std::printf("private KB: PagefileUsage (the commit charge), as PrivateUsage reads 0 here\n");
-    if (g_handlesProbed)
+    if (u.HandlesProbed)
       std::printf("handles: counted with GetHandleInformation, as GetProcessHandleCount answers 0 here\n");
     if (u.UserObjects == 0 && u.GdiObjects == 0)
       std::printf("USER and GDI: GetGuiResources answers 0 here; \"windows\" counts this thread's top-level "

@@ -44,19 +44,17 @@ std::string TScannerCatalogue::ScannerListSQL(const std::string& Filter)
 }
 
 #ifdef _WIN32
-void TScannerCatalogue::MarkSelected(const std::string& ScannerID)
+bool TScannerCatalogue::MarkSelected(const std::string& ScannerID)
 {
   TdsAdoDBKit kit;
   kit.AttachConnection(THostObjects::Connection().Get());
-  // A count of -1 without an error is a connection that reports no counts (SQL Server under
-  // SET NOCOUNT ON): the statement ran. Only a database error stops the second statement, so that
-  // the previous selection stays rather than leaving the catalogue with no scanner selected.
+  // A negative count without an error is a connection that reports no counts (SQL Server under
+  // SET NOCOUNT ON): the statements ran.
   std::string error;
-  if (kit.ExecSQL(SelectSQL(ScannerID), error) < 0 && !error.empty()) {
+  if (kit.ExecBatch({SelectSQL(ScannerID), UnselectOthersSQL(ScannerID)}, error) < 0 && !error.empty()) {
     TdsDialogs::ShowWarning(error);
-    return;
+    return false;
   }
-  if (kit.ExecSQL(UnselectOthersSQL(ScannerID), error) < 0 && !error.empty())
-    TdsDialogs::ShowWarning(error);
+  return true;
 }
 #endif

@@ -22,9 +22,10 @@ public:
   static std::string ScannerListSQL(const std::string& Filter);
 
 #ifdef _WIN32
-  // Afterwards exactly ScannerID is selected: two statements over the host's connection, each its
-  // own transaction, each database error shown to the user as a warning. When the chosen row cannot
-  // be marked, the others are left as they were. A connection that reports no counts is no error.
-  static void MarkSelected(const std::string& ScannerID);
+  // Afterwards exactly ScannerID is selected: the two statements over the host's connection, in one
+  // transaction, so that a failure of either (a connection lost between them) leaves the previous
+  // selection as it was, never two scanners selected or none. A database error is shown to the user
+  // as a warning and the result is false. A connection that reports no counts is no error.
+  static bool MarkSelected(const std::string& ScannerID);
 #endif
 };

@@ -44,7 +44,7 @@ void TSelectScannerForm::CopySectionToScan(const std::string& Section)
   const std::string file = TScannerRX::ScanConfigFileName();
   TStringList lines = TextLines(TdsIOUtils::LoadFromFile(file));
   CopySectionBodyToScan(lines, Section);
-  TdsIOUtils::SaveToFile(file, LinesText(lines));
+  TdsIOUtils::ReplaceFileContent(file, LinesText(lines));
 }
 
 void TSelectScannerForm::RecordScanMode(const std::string& ScannerID, const std::string& ScanMode)
@@ -189,7 +189,10 @@ void TSelectScannerForm::btnOkClick()
     // Converts the id: one that is not a number stops here, before the catalogue is touched.
     TScannerRX::ScannerSectionName(id);
     const std::string mode = IsChecked(Item(IDC_SELECT_ROLL)) ? "G" : "P";
-    TScannerCatalogue::MarkSelected(id);
+    // A selection the catalogue did not take (the user has been told why) is no choice: the dialog
+    // stays open, and neither the scan mode is written nor the host told of a scanner.
+    if (!TScannerCatalogue::MarkSelected(id))
+      return;
     TApplication::ProcessMessages();
     RecordScanMode(id, mode);
     FScannerID = id;

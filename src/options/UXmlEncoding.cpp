@@ -193,3 +193,36 @@ bool SameNameIgnoringAsciiCase(const std::string& A, const std::string& B)
   }
   return true;
 }
+
+bool DeclaresEntities(const std::wstring& Text)
+{
+  const size_t doctype = Text.find(L"<!DOCTYPE");
+  if (doctype == std::wstring::npos)
+    return false;
+  // Up to the end of the declaration: the ">" after its internal subset "[...]", if it has one.
+  wchar_t quote = 0;
+  bool inSubset = false;
+  for (size_t i = doctype + 9; i < Text.size(); ++i) {
+    const wchar_t c = Text[i];
+    if (quote) {
+      if (c == quote)
+        quote = 0;
+    } else if (Text.compare(i, 4, L"<!--") == 0) {
+      const size_t end = Text.find(L"-->", i + 4);
+      if (end == std::wstring::npos)
+        return false;  // the parser rejects an unterminated comment itself
+      i = end + 2;
+    } else if (c == L'"' || c == L'\'') {
+      quote = c;
+    } else if (c == L'[') {
+      inSubset = true;
+    } else if (c == L']') {
+      inSubset = false;
+    } else if (c == L'>' && !inSubset) {
+      return false;
+    } else if (inSubset && Text.compare(i, 8, L"<!ENTITY") == 0) {
+      return true;
+    }
+  }
+  return false;
+}

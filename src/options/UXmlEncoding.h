@@ -30,6 +30,12 @@ TXmlEncoding DecideXmlEncoding(const std::string& Bytes);
 // the name is unknown. UTF-16 names give kCodePageUtf16LE.
 unsigned CodePageOfEncodingName(const std::string& Name);
 
+// Whether the document type declaration of Text (UTF-16, as the parser gets it) declares an entity:
+// "<!ENTITY" in its internal subset, outside comments and quoted literals. Such a declaration is the
+// way to a document that expands to gigabytes from a few hundred bytes (an "entity expansion bomb"),
+// and the system's parser may expand it without limit; an options document has no use for one.
+bool DeclaresEntities(const std::wstring& Text);
+
 // Equal texts, with the case of the ASCII letters A to Z ignored and every other character compared
 // exactly. Texts are GBK: the second byte of a double-byte character is never folded.
 bool SameNameIgnoringAsciiCase(const std::string& A, const std::string& B);

@@ -184,7 +184,11 @@ bool NameMatches(const std::wstring& ChildName, const std::string& Name, const s
 
 ComPtr<IXMLDOMDocument> TdsXMLParser::LoadXML(const std::string& Text)
 {
-  TBstr text = MakeBstr(DecodeXmlText(Text));
+  const std::wstring decoded = DecodeXmlText(Text);
+  if (DeclaresEntities(decoded))
+    throw EdsError("The XML text declares entities in its document type declaration, which an options document "
+                   "may not do");
+  TBstr text = MakeBstr(decoded);
   ComPtr<IXMLDOMDocument> document = CreateDocument();
   VARIANT_BOOL loaded = VARIANT_FALSE;
   HRESULT hr = document->loadXML(text.get(), &loaded);

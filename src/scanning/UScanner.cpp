@@ -22,7 +22,8 @@ int32_t TScanner::ScanInvoice()
 
 bool TScanner::WriteResultFile(const TInvoiceBaseInfo& Info)
 {
-  TdsIOUtils::SaveToFile(ParamResultFile(), ResultFileText(Info));
+  // The host may read the file at any time: it holds either the last page or this one, whole.
+  TdsIOUtils::ReplaceFileContent(ParamResultFile(), ResultFileText(Info));
   return true;
 }
 
@@ -41,7 +42,7 @@ void TScanner::SetTwainDefaultSource(const std::string& Path)
   // No answer (0) counts as a current Windows.
   const unsigned major = TdsEnvironment::WindowsMajorVersion();
   if (major != 0 && major < 5) {
-    TIniFile ini(TdsEnvironment::GetSystemFolder(0) + "Win.ini");
+    TIniFile ini(TdsEnvironment::GetSystemFolder(0) + "Win.ini", TIniFile::InPlace);
     for (const char* value : kTwainValues)
       ini.WriteString("Twain", value, Path);
     return;

@@ -84,21 +84,67 @@ bool TdsIOUtils::FileExists(const std::string& FileName)
   return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void TdsIOUtils::SaveToFile(const std::string& FileName, const std::string& Bytes)
+namespace {
+// Creates FileName (or empties it) and writes Bytes; false with the step and the system's error.
+bool WriteWhole(const std::string& FileName, const std::string& Bytes, bool& Created, DWORD& Error)
 {
   // A name with a NUL inside would be cut short by the system and name another file.
+  Created = false;
   THandle file(FileName.find('\0') == std::string::npos
                    ? CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr)
                    : INVALID_HANDLE_VALUE);
   if (file.get() == INVALID_HANDLE_VALUE) {
-    const DWORD error = FileName.find('\0') == std::string::npos ? GetLastError() : ERROR_INVALID_NAME;
-    throw EFileError("Cannot create file \"" + FileName + "\". " + SysErrorMessage(error));
+    Error = FileName.find('\0') == std::string::npos ? GetLastError() : ERROR_INVALID_NAME;
+    return false;
   }
+  Created = true;
   DWORD written = 0;
-  if (Bytes.size() > MAXDWORD || !WriteFile(file.get(), Bytes.data(), static_cast<DWORD>(Bytes.size()), &written, nullptr) ||
-      written != Bytes.size())
-    throw EFileError("Cannot write to file \"" + FileName + "\". " + SysErrorMessage(GetLastError()));
+  if (Bytes.size() > MAXDWORD ||
+      !WriteFile(file.get(), Bytes.data(), static_cast<DWORD>(Bytes.size()), &written, nullptr) ||
+      written != Bytes.size()) {
+    Error = GetLastError();
+    if (Error == ERROR_SUCCESS)
+      Error = ERROR_DISK_FULL;  // a short write without an error
+    return false;
+  }
+  return true;
+}
+}  // namespace
+
+void TdsIOUtils::SaveToFile(const std::string& FileName, const std::string& Bytes)
+{
+  bool created = false;
+  DWORD error = 0;
+  if (!WriteWhole(FileName, Bytes, created, error))
+    throw EFileError((created ? "Cannot write to file \"" : "Cannot create file \"") + FileName + "\". " +
+                     SysErrorMessage(error));
+}
+
+bool TdsIOUtils::MoveInPlaceOf(const std::string& Replacement, const std::string& FileName)
+{
+  if (Replacement.find('\0') != std::string::npos || FileName.find('\0') != std::string::npos) {
+    SetLastError(ERROR_INVALID_NAME);
+    return false;
+  }
+  return MoveFileExA(Replacement.c_str(), FileName.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+void TdsIOUtils::ReplaceFileContent(const std::string& FileName, const std::string& Bytes)
+{
+  const std::string replacement = ReplacementName(FileName);
+  bool created = false;
+  DWORD error = 0;
+  if (!WriteWhole(replacement, Bytes, created, error)) {
+    if (created)
+      DeleteFileA(replacement.c_str());
+    throw EFileError((created ? "Cannot write to file \"" : "Cannot create file \"") + FileName + "\". " +
+                     SysErrorMessage(error));
+  }
+  if (MoveInPlaceOf(replacement, FileName))
+    return;
+  DeleteFileA(replacement.c_str());
+  SaveToFile(FileName, Bytes);
 }
 
 std::string TdsIOUtils::LoadFromFile(const std::string& FileName)

@@ -26,6 +26,17 @@ public:
   // Creates FileName (or empties it) and writes Bytes to it in one piece. Raises EFileError
   // ("Cannot create file ...") naming the file when that fails.
   static void SaveToFile(const std::string& FileName, const std::string& Bytes);
+  // Replaces FileName's content with Bytes as one step: the bytes go to a file beside it
+  // (ReplacementName), which then takes FileName's place, so that a write that fails or is cut off
+  // (a full disk, a crash) leaves the old content whole. Where the system refuses to put another file
+  // in FileName's place (a reader holds it open without letting it be replaced), FileName is written
+  // in place as SaveToFile does. Raises EFileError naming FileName; no temporary file is left.
+  static void ReplaceFileContent(const std::string& FileName, const std::string& Bytes);
+  // Where a new content of FileName is written before it takes FileName's place.
+  static std::string ReplacementName(const std::string& FileName) { return FileName + ".qrxtmp"; }
+  // Puts Replacement in FileName's place (the name of either may not hold a NUL). False, with the
+  // system's error, when the system refuses; Replacement is then left as it was.
+  static bool MoveInPlaceOf(const std::string& Replacement, const std::string& FileName);
   // The whole content of FileName. Raises EFileError naming the file when it cannot be read.
   static std::string LoadFromFile(const std::string& FileName);
   // Deletes FileName, clearing its read-only attribute first. True when no such file exists

@@ -88,17 +88,19 @@ TEST_P(EngineLookup, LibraryFolderThenHostFolderNeverTheCurrentOne)
   const std::pair<std::string, std::string> engines[] = {
       {lib, c.InLibraryFolder}, {app, c.InHostFolder}, {cwd, c.InCurrentFolder}};
   for (const auto& [folder, which] : engines) {
-    if (which == std::string("sim"))
+    if (which == std::string("sim")) {
       ASSERT_TRUE(CopyFileA("ScanReco.dll", (folder + "ScanReco.dll").c_str(), FALSE));
-    else if (which == std::string("partial"))
+    } else if (which == std::string("partial")) {
       ASSERT_TRUE(CopyFileA("engine-partial\\ScanReco.dll", (folder + "ScanReco.dll").c_str(), FALSE));
+    }
   }
 
   const std::string reportFile = place.Root + "report.txt";
   SetEnvironmentVariableA(kChildLibrary, (lib + "Quillon.RX.dll").c_str());
   SetEnvironmentVariableA(kChildReport, reportFile.c_str());
   std::string command = "\"" + app + "host.exe\" --gtest_also_run_disabled_tests --gtest_filter=EngineLookupChild.*";
-  STARTUPINFOA si = {sizeof si};
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
   ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si, &pi));
   WaitForSingleObject(pi.hProcess, INFINITE);

@@ -101,7 +101,7 @@ protected:
   }
 
   TBoxRecorder FBoxes;
-  TTestHost FHost;
+  TTestHost FHost{"Quillon.RX.dll", TAppWindow::MainWindow, TPageWatch::None};
   std::unique_ptr<TTestScan> FScan;
 };
 

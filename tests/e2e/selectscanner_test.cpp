@@ -18,6 +18,7 @@
 
 #include "BoxRecorder.h"
 #include "DialogDriver.h"
+#include "SelectDialog.h"
 #include "Screenshot.h"
 #include "TestDatabase.h"
 #include "TestHost.h"
@@ -55,58 +56,6 @@ std::string Lines(const std::vector<std::string>& Each)
 const std::string kConfig =
     Lines({"[General]", "Version=3", "[Scan]", "ScannerType=1", "ScanWithADF=0", "[Scan105]", "ScannerType=105",
            "ScanWithADF=1", "[Scan201]", "ScannerType=201", "ScanWithADF=0", "[Scan2010]", "ScanWithADF=0"});
-
-std::string Checked(HWND Button)
-{
-  return SendMessageW(Button, BM_GETCHECK, 0, 0) == BST_CHECKED ? "checked" : "unchecked";
-}
-std::string Enabled(HWND Window) { return IsWindowEnabled(Window) ? "enabled" : "disabled"; }
-
-// The dialog's controls, found as a user finds them: by kind and caption.
-struct TSelectDialog {
-  explicit TSelectDialog(HWND W)
-      : Window(W),
-        Scanner(FindChild(W, L"ComboBox")),
-        Group(FindChild(W, L"Button", L"扫描方式")),
-        Roll(FindChild(W, L"Button", L"滚动扫描")),
-        Flatbed(FindChild(W, L"Button", L"平板扫描")),
-        Ok(GetDlgItem(W, IDOK)),
-        Cancel(GetDlgItem(W, IDCANCEL))
-  {
-    EXPECT_TRUE(Scanner && Group && Roll && Flatbed && Ok && Cancel) << "a control of the dialog is missing";
-  }
-
-  std::vector<std::wstring> Items() const
-  {
-    std::vector<std::wstring> items;
-    const int n = static_cast<int>(SendMessageW(Scanner, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < n; ++i) {
-      std::wstring text(static_cast<size_t>(SendMessageW(Scanner, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
-      text.resize(static_cast<size_t>(SendMessageW(Scanner, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]))));
-      items.push_back(text);
-    }
-    return items;
-  }
-  int ItemIndex() const { return static_cast<int>(SendMessageW(Scanner, CB_GETCURSEL, 0, 0)); }
-  std::string Modes() const
-  {
-    return "roll " + Checked(Roll) + " " + Enabled(Roll) + ", flatbed " + Checked(Flatbed) + " " + Enabled(Flatbed);
-  }
-  bool Open() const { return IsWindow(Window) && IsWindowVisible(Window); }
-
-  // Steps through the closed list with the arrow keys to item Index, as a user does.
-  void Pick(int Index)
-  {
-    SendMessageW(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Scanner), TRUE);
-    for (int i = ItemIndex(); i < Index; ++i)
-      PressKey(Window, VK_DOWN);
-    for (int i = ItemIndex(); i > Index; --i)
-      PressKey(Window, VK_UP);
-    EXPECT_EQ(ItemIndex(), Index);
-  }
-
-  HWND Window, Scanner, Group, Roll, Flatbed, Ok, Cancel;
-};
 
 class SelectScanner : public ::testing::Test {
 protected:

@@ -110,6 +110,7 @@ TTestDatabase::TTestDatabase(const std::vector<TScannerRow>& Rows, const TDataba
 TTestDatabase::~TTestDatabase() { Release(); }
 
 void TTestDatabase::Release() {
+  if (FServer) ClearFaults();  // what a test armed and did not use stays with its database
   if (FConnection) {
     LONG state = adStateClosed;
     if (SUCCEEDED(FConnection->get_State(&state)) && state == adStateOpen) FConnection->Close();
@@ -167,6 +168,22 @@ std::vector<std::string> TTestDatabase::Statements() const {
 
 void TTestDatabase::ClearLog() {
   reinterpret_cast<TLogClear>(reinterpret_cast<void*>(GetProcAddress(FServer, "QrxAdoLogClear")))();
+}
+
+void TTestDatabase::FailStatement(const std::string& Start, TFaultStage Stage) {
+  using TFail = void (*)(const wchar_t*, int);
+  reinterpret_cast<TFail>(reinterpret_cast<void*>(GetProcAddress(FServer, "QrxAdoFailStatement")))(
+      Wide(Start).c_str(), static_cast<int>(Stage));
+}
+
+void TTestDatabase::DropConnectionAfter(int Statements) {
+  using TDrop = void (*)(int);
+  reinterpret_cast<TDrop>(reinterpret_cast<void*>(GetProcAddress(FServer, "QrxAdoDropConnectionAfter")))(Statements);
+}
+
+void TTestDatabase::ClearFaults() {
+  using TClear = void (*)();
+  reinterpret_cast<TClear>(reinterpret_cast<void*>(GetProcAddress(FServer, "QrxAdoClearFaults")))();
 }
 
 void TTestDatabase::Exec(const std::string& Sql) { TStatement(FDbc).Run(Sql); }

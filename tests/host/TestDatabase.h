@@ -64,6 +64,14 @@ public:
   void DropTable(const std::string& Name = "B_Scanner");
   void CloseConnection();
 
+  // Failures of the database itself, armed in the ADO server: the next statement that begins with
+  // Start is rejected by the database (Execute) or breaks off while its rows are read (Read); after
+  // Statements more statements the link to the database drops under the open connection.
+  enum class TFaultStage { Execute = 1, Read = 2 };
+  void FailStatement(const std::string& Start, TFaultStage Stage);
+  void DropConnectionAfter(int Statements);
+  void ClearFaults();
+
 private:
   void Release();
   void OpenDirect();

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
+#include <string>
+
 #include "util/UdsErrors.h"
 
 namespace {
@@ -163,6 +166,36 @@ TEST(SameNameIgnoringAsciiCaseTest, FoldsOnlyAsciiLetters)
     EXPECT_EQ(SameNameIgnoringAsciiCase(c.a, c.b), c.same) << c.a << " / " << c.b;
     EXPECT_EQ(SameNameIgnoringAsciiCase(c.b, c.a), c.same) << c.b << " / " << c.a;
   }
+}
+
+// Entity declarations, the way to an expansion bomb, are found wherever the internal subset holds
+// them, and only there.
+TEST(DeclaresEntitiesTest, OnlyInTheInternalSubset)
+{
+  struct Case {
+    const wchar_t* text;
+    bool declares;
+  } cases[] = {
+    {L"<Root/>", false},
+    {L"<!DOCTYPE Root><Root/>", false},
+    {L"<!DOCTYPE Root SYSTEM \"x.dtd\"><Root/>", false},
+    {L"<!DOCTYPE Root [<!ELEMENT Root ANY>]><Root/>", false},
+    {L"<!DOCTYPE Root [<!ENTITY a \"b\">]><Root>&a;</Root>", true},
+    {L"<!DOCTYPE Root [\n  <!ELEMENT Root ANY>\n  <!ENTITY % p \"x\">\n]><Root/>", true},
+    {L"<?xml version=\"1.0\"?>\n<!DOCTYPE lolz [<!ENTITY lol \"lol\"><!ENTITY lol2 \"&lol;&lol;\">]><lolz>&lol2;</lolz>",
+     true},
+    // Not a declaration: in a comment, in a quoted literal, after the document type, in the text.
+    {L"<!DOCTYPE Root [<!-- <!ENTITY a \"b\"> -->]><Root/>", false},
+    {L"<!DOCTYPE Root [<!ATTLIST Root a CDATA \"<!ENTITY\">]><Root/>", false},
+    {L"<!DOCTYPE Root><Root><![CDATA[<!ENTITY a \"b\">]]></Root>", false},
+    {L"<Root>&lt;!ENTITY a \"b\"&gt;</Root>", false},
+    // A "]" inside a literal does not end the subset.
+    {L"<!DOCTYPE Root [<!ATTLIST Root a CDATA \"]\"><!ENTITY a \"b\">]><Root/>", true},
+    // Cut off: the parser reports it; nothing here to find.
+    {L"<!DOCTYPE Root [<!-- <!ENTITY", false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(DeclaresEntities(c.text), c.declares) << std::string(c.text, c.text + wcslen(c.text));
 }
 
 }  // namespace

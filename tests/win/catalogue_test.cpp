@@ -147,7 +147,7 @@ TEST_F(Catalogue, FailedQueryDoesNotAnswerWithAnEarlierResult)
 TEST_F(Catalogue, MarkSelectedLeavesExactlyThatRowSelected)
 {
   Use({Row("201", 1, 1), Row("305", 2, 1), Row("401", 3, 0), Row("O'1", 4, 2)});
-  TScannerCatalogue::MarkSelected("201");
+  EXPECT_TRUE(TScannerCatalogue::MarkSelected("201"));
   EXPECT_EQ(FDb->Statements(), (std::vector<std::string>{"UPDATE B_Scanner SET FSelect = 1 WHERE FID = '201'",
                                                          "UPDATE B_Scanner SET FSelect = 0 WHERE FID <> '201'"}));
   EXPECT_EQ(SelectFlags(), (std::vector<int>{1, 0, 0, 0}));
@@ -167,7 +167,9 @@ TEST_F(Catalogue, MarkSelectedKeepsTheOldSelectionWhenTheChosenRowCannotBeMarked
   FDb->Exec("CREATE TRIGGER LockSelection BEFORE UPDATE OF FSelect ON B_Scanner WHEN NEW.FSelect = 1 "
             "BEGIN SELECT RAISE(ABORT, 'selection locked'); END");
   FBoxes.Clear();
-  EXPECT_NO_THROW(TScannerCatalogue::MarkSelected("201"));
+  bool recorded = true;
+  EXPECT_NO_THROW(recorded = TScannerCatalogue::MarkSelected("201"));
+  EXPECT_FALSE(recorded);
   EXPECT_EQ(FDb->Statements(), (std::vector<std::string>{"UPDATE B_Scanner SET FSelect = 1 WHERE FID = '201'"}));
   EXPECT_EQ(SelectFlags(), (std::vector<int>{0, 1})) << "the catalogue still has a selected scanner";
   ASSERT_EQ(FBoxes.Count(), 1u);
@@ -176,16 +178,21 @@ TEST_F(Catalogue, MarkSelectedKeepsTheOldSelectionWhenTheChosenRowCannotBeMarked
   EXPECT_NE(FBoxes.Last().Text.find(L"selection locked"), std::wstring::npos);
 }
 
-TEST_F(Catalogue, MarkSelectedStillClearsTheOthersWhenOnlyThatStatementFails)
+// The second statement fails after the first has marked the chosen row: both are undone, never two
+// scanners selected.
+TEST_F(Catalogue, MarkSelectedLeavesTheOldSelectionWhenClearingTheOthersFails)
 {
   Use({Row("201", 1, 0), Row("305", 2, 1)});
   FDb->Exec("CREATE TRIGGER LockClearing BEFORE UPDATE OF FSelect ON B_Scanner WHEN NEW.FSelect = 0 "
             "BEGIN SELECT RAISE(ABORT, 'clearing locked'); END");
   FBoxes.Clear();
-  EXPECT_NO_THROW(TScannerCatalogue::MarkSelected("201"));
+  bool recorded = true;
+  EXPECT_NO_THROW(recorded = TScannerCatalogue::MarkSelected("201"));
+  EXPECT_FALSE(recorded);
   EXPECT_EQ(FDb->Statements().size(), 2u);
-  EXPECT_EQ(SelectFlags(), (std::vector<int>{1, 1})) << "each statement is a transaction of its own";
+  EXPECT_EQ(SelectFlags(), (std::vector<int>{0, 1})) << "one transaction: the first statement is undone";
   ASSERT_EQ(FBoxes.Count(), 1u);
+  EXPECT_EQ(FBoxes.Last().Icon, UINT(MB_ICONWARNING));
   EXPECT_NE(FBoxes.Last().Text.find(L"clearing locked"), std::wstring::npos);
 }
 
@@ -207,7 +214,7 @@ TEST_F(Catalogue, MarkSelectedOnAConnectionThatReportsNoCounts)
   noCount.NoCount = true;
   Use({Row("201", 1, 0), Row("305", 2, 1), Row("401", 3, 1)}, noCount);
   FBoxes.Clear();
-  TScannerCatalogue::MarkSelected("201");
+  EXPECT_TRUE(TScannerCatalogue::MarkSelected("201"));
   EXPECT_EQ(FDb->Statements().size(), 2u);
   EXPECT_EQ(SelectFlags(), (std::vector<int>{1, 0, 0})) << "exactly one row selected";
   EXPECT_EQ(FBoxes.Count(), 0u) << "no warning for statements that succeeded";

@@ -6,6 +6,7 @@
 #include <cwctype>
 
 #include "AdoColumns.h"
+#include "AdoFaults.h"
 #include "AdoErrors.h"
 
 namespace {
@@ -148,12 +149,19 @@ HRESULT TAdoConnection::Run(const std::wstring& Sql, REFIID Iid, const wchar_t* 
                             TResult& Out) {
   if (!FDbc) return AdoError(Iid, Source, ClosedError);
   LogStatement(Sql);
+  if (ConnectionDropsNow()) {
+    // Armed by a test: the link is gone, and with it the transaction the server had open.
+    SQLEndTran(SQL_HANDLE_DBC, FDbc.get(), SQL_ROLLBACK);
+    SQLDisconnect(FDbc.get());
+  }
+  const TFaultStage fault = TakeStatementFault(Sql);
+  const std::wstring run = fault == TFaultStage::Execute ? std::wstring(RejectedStatement) : Sql;
   SQLHSTMT handle = SQL_NULL_HSTMT;
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, FDbc.get(), &handle)))
     return DatabaseError(Iid, SQL_HANDLE_DBC, FDbc.get());
   TOdbcStatement st(handle);
-  SQLRETURN r = SQLExecDirectW(handle, reinterpret_cast<SQLWCHAR*>(const_cast<wchar_t*>(Sql.c_str())),
-                               SQLINTEGER(Sql.size()));
+  SQLRETURN r = SQLExecDirectW(handle, reinterpret_cast<SQLWCHAR*>(const_cast<wchar_t*>(run.c_str())),
+                               SQLINTEGER(run.size()));
   const bool counts = !FNoCount && CountsRows(Sql);
   // An UPDATE or DELETE that matched nothing.
   if (r == SQL_NO_DATA) {
@@ -171,6 +179,10 @@ HRESULT TAdoConnection::Run(const std::wstring& Sql, REFIID Iid, const wchar_t* 
     return S_OK;
   }
   if (!DescribeColumns(FDbc.get(), handle, Out.Columns)) return DatabaseError(Iid, SQL_HANDLE_STMT, handle);
+  if (fault == TFaultStage::Read) {
+    SQLFetch(handle);
+    return ProviderError(Iid, E_FAIL, L"Communication link failure: the result set broke off while its rows were read.");
+  }
   while ((r = SQLFetch(handle)) != SQL_NO_DATA) {
     if (!SQL_SUCCEEDED(r)) return DatabaseError(Iid, SQL_HANDLE_STMT, handle);
     std::vector<TVar> row(columns);
