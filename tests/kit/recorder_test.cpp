@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -106,6 +105,16 @@ std::string ProgramFile()
 
 std::string ReadFile(const std::string& Name) { return TTestScan::FileBytes(Name); }
 
+// Scenarios are UTF-8; this file's literals are GBK.
+std::string Utf8(const std::string& Gbk)
+{
+  const std::wstring wide = Wide(Gbk);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], n, nullptr, nullptr);
+  return utf8;
+}
+
 // Runs the child with the library in LibraryFolder on Scenario; its report.
 std::string RunChild(const std::string& LibraryFolder, const std::string& Scenario, const std::string& Report)
 {
@@ -113,7 +122,8 @@ std::string RunChild(const std::string& LibraryFolder, const std::string& Scenar
   SetEnvironmentVariableA(kChildScenario, Scenario.c_str());
   SetEnvironmentVariableA(kChildReport, Report.c_str());
   std::string command = "\"" + ProgramFile() + "\" --gtest_also_run_disabled_tests --gtest_filter=RecorderChild.*";
-  STARTUPINFOA si = {sizeof si};
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
   DWORD exitCode = 1;
   if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
@@ -184,6 +194,8 @@ std::string ThousandPages(const std::string& ImagePath)
 struct TRoundTrip {
   const char* Name;
   const char* Sample;  // a file of samples/, or "" for the generated 1,000 pages
+  size_t Pages;        // what the host receives from it
+  const char* Result;  // ScanInvoice's result
 };
 
 class RecorderRoundTrip : public ::testing::TestWithParam<TRoundTrip> {};
@@ -205,11 +217,17 @@ TEST_P(RecorderRoundTrip, ReplayGivesTheHostWhatTheEngineGave)
   if (*c.Sample) {
     scenario = std::string("engine-sim-samples\\") + c.Sample;
   } else {
-    TTestScan::WriteFileBytes(scenario, ThousandPages(place.Root + "engine\\page.tif"));
+    TTestScan::WriteFileBytes(scenario, Utf8(ThousandPages(place.Root + "engine\\page.tif")));
   }
 
+  // The stack as the simulator gives it, without the recorder.
   const std::string direct = RunChild(sim, scenario, place.Root + "direct.txt");
-  ASSERT_NE(direct.find("result "), std::string::npos) << "the child reported nothing";
+  size_t pages = 0;
+  std::istringstream lines(direct);
+  for (std::string line; std::getline(lines, line);)
+    pages += line.compare(0, 5, "page ") == 0;
+  ASSERT_EQ(pages, c.Pages) << direct.substr(0, 2000);
+  ASSERT_NE(direct.find(std::string("\nresult ") + c.Result + "\n"), std::string::npos) << direct.substr(direct.find("\nresult "));
   SetEnvironmentVariableA("QRX_RECORDER_FOLDER", recordings.c_str());
   const std::string recorded = RunChild(rec, scenario, place.Root + "recorded.txt");
   SetEnvironmentVariableA("QRX_RECORDER_FOLDER", nullptr);
@@ -222,14 +240,14 @@ TEST_P(RecorderRoundTrip, ReplayGivesTheHostWhatTheEngineGave)
   EXPECT_EQ(replayed, direct) << "the replay differs from the original; first difference: "
                               << FirstDifference(direct, replayed);
   EXPECT_EQ(direct.find("protocol:"), std::string::npos) << direct;
-  const size_t pages = static_cast<size_t>(std::count(direct.begin(), direct.end(), '\n'));
-  std::printf("%s: %zu report lines equal in all three runs; recording %s\n", c.Name, pages, scenarios[0].c_str());
+  std::printf("%s: %zu pages, the same in all three runs; recording %s (%zu bytes)\n", c.Name, pages,
+              scenarios[0].c_str(), ReadFile(recordings + scenarios[0]).size());
 }
 
 const TRoundTrip kRoundTrips[] = {
-    {"CleanStack", "clean-stack.scenario"},
-    {"JamMidStack", "jam-mid-stack.scenario"},
-    {"ThousandPages", ""},
+    {"CleanStack", "clean-stack.scenario", 5, "0"},
+    {"JamMidStack", "jam-mid-stack.scenario", 2, "2"},
+    {"ThousandPages", "", 1000, "0"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Stacks, RecorderRoundTrip, ::testing::ValuesIn(kRoundTrips),
