@@ -48,7 +48,9 @@ def c_layout(work, include):
     with open(src, "w") as f:
         f.write(C_SOURCE)
     run([CC, "-g", "-c", "-I", include, src, "-o", obj])
-    dwarf = subprocess.run([OBJDUMP, "--dwarf=info", obj], check=True, capture_output=True, text=True).stdout
+    # The untranslated dump: the tests run with LANG=zh_CN.UTF-8, and binutils speaks it.
+    dwarf = subprocess.run([OBJDUMP, "--dwarf=info", obj], check=True, capture_output=True, text=True,
+                           env=dict(os.environ, LC_ALL="C")).stdout
     structs, constants = {}, {}
     die, level, current = None, 0, None
     attrs = {}

@@ -50,7 +50,7 @@ def stripped(src, dst):
 def debuglink(dll):
     """(file name, CRC-32) that the DLL's .gnu_debuglink section holds."""
     out = subprocess.run([TOOLS + "objdump", "-s", "-j", ".gnu_debuglink", dll], check=True, capture_output=True,
-                         text=True).stdout
+                         text=True, env=dict(os.environ, LC_ALL="C")).stdout
     data = b""
     for line in out.splitlines():
         m = re.match(r"^ [0-9a-f]+ ((?:[0-9a-f]{2,8} ){1,4})", line + " ")
