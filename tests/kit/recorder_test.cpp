@@ -167,8 +167,8 @@ std::vector<std::string> FilesIn(const std::string& Folder, const std::string& P
 }
 
 // 1,000 pages: the three page statuses, texts with the page number, values only hex can carry
-// (control bytes, a field of its full width without a terminator, bytes that are no GBK), empty
-// fields, pages without an image, and the end of the stack.
+// (control bytes, a field of its full width without a terminator, a cut double-byte character, a
+// literal "{n}", blanks at the ends), empty fields, pages without an image, and the end of the stack.
 std::string ThousandPages(const std::string& ImagePath)
 {
   std::string s = "# generated: 1,000 pages\n";
@@ -185,6 +185,10 @@ std::string ThousandPages(const std::string& ImagePath)
       s += "info7 hex:B1B1BEA9FF80\n";
     if (i % 23 == 0)
       s += "info8   padded  \ninfo5 hex:2020414220\n";
+    if (i % 29 == 0)
+      s += "info3 hex:3230323631323131B1 # a double-byte character cut after its first byte\n";
+    if (i % 31 == 0)
+      s += "info8 hex:7B6E7D # \"{n}\" as it is\n";
     if (i % 50 == 0)
       s += "image none\n";
   }
@@ -197,6 +201,8 @@ struct TRoundTrip {
   size_t Pages;        // what the host receives from it
   const char* Result;  // ScanInvoice's result
 };
+
+void PrintTo(const TRoundTrip& Case, std::ostream* Out) { *Out << Case.Name; }
 
 class RecorderRoundTrip : public ::testing::TestWithParam<TRoundTrip> {};
 
