@@ -39,22 +39,31 @@ bool Resolve(HMODULE Module, const char* Name, TFunction& Function, std::string&
   return f != nullptr;
 }
 
+void Load(TRealEngine& r)
+{
+  const std::string file = ModuleFolder() + kRealEngine;
+  r.Module = LoadLibraryExA(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (!r.Module) {
+    r.Problem = "cannot load " + GbkToUtf8(file) + " (error " + std::to_string(GetLastError()) + ")";
+    return;
+  }
+  Resolve(r.Module, "FpGetVersion", r.GetVersion, r.Problem);
+  Resolve(r.Module, "FpScannerInitialize", r.Initialize, r.Problem);
+  Resolve(r.Module, "FpSetScannerMode", r.SetScannerMode, r.Problem);
+  Resolve(r.Module, "FpGetNewPage", r.GetNewPage, r.Problem);
+  Resolve(r.Module, "FpScannerTerminate", r.Terminate, r.Problem);
+}
+
 // Loaded at the first call, by full path (its own DLLs are found beside it), for good.
 TRealEngine& Real()
 {
-  static TRealEngine real = [] {
+  static TRealEngine real = []() noexcept {
     TRealEngine r;
-    const std::string file = ModuleFolder() + kRealEngine;
-    r.Module = LoadLibraryExA(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (!r.Module) {
-      r.Problem = "cannot load " + GbkToUtf8(file) + " (error " + std::to_string(GetLastError()) + ")";
-      return r;
+    try {
+      Load(r);
+    } catch (...) {
+      r.Problem = "out of memory";
     }
-    Resolve(r.Module, "FpGetVersion", r.GetVersion, r.Problem);
-    Resolve(r.Module, "FpScannerInitialize", r.Initialize, r.Problem);
-    Resolve(r.Module, "FpSetScannerMode", r.SetScannerMode, r.Problem);
-    Resolve(r.Module, "FpGetNewPage", r.GetNewPage, r.Problem);
-    Resolve(r.Module, "FpScannerTerminate", r.Terminate, r.Problem);
     return r;
   }();
   return real;
