@@ -12,6 +12,8 @@ Quillon.RX.dll:
   is in the allowlist (xp-imports.txt beside this script: functions Microsoft documents as present on
   Windows XP SP3); with --xp-exports, also in the export lists of XP's own DLLs.
 borlndmm.dll: the three Delphi memory-manager names.
+With --symbols (the debug file of a stripped DLL, as the release package has it), the exports'
+code is found through that file's symbol table.
 With --record, the SHA-256 of the DLL that passed is written down, so that the hosts that run the
 product can make sure they run that very file (same_product.py).
 """
@@ -118,10 +120,34 @@ class PE:
         return result
 
 
-def function_text(objdump, path, symbol):
+def symbol_ranges(objdump, symbols, pe):
+    """{function: (first address, end)} of the code symbols in the symbol table of the file symbols
+    (section-relative values; the next symbol ends a function), as addresses of pe's image."""
+    out = subprocess.run([objdump, "-t", symbols], check=True, capture_output=True, text=True).stdout
+    starts = {}
+    for line in out.splitlines():
+        m = re.match(r"^\[\s*\d+\]\(sec\s+(\d+)\)\(fl [^)]*\)\(ty\s+20\)\(scl\s+\d+\) \(nx \d+\) 0x([0-9a-f]+) (\S+)$",
+                     line)
+        if m and int(m.group(1)) >= 1:
+            va = pe.sections[int(m.group(1)) - 1][0]
+            starts[m.group(3)] = pe.image_base + va + int(m.group(2), 16)
+    ordered = sorted(set(starts.values()))
+    ends = {a: (ordered[i + 1] if i + 1 < len(ordered) else 1 << 32) for i, a in enumerate(ordered)}
+    return {name: (a, ends[a]) for name, a in starts.items()}
+
+
+def function_text(objdump, path, symbol, ranges=None):
     """The disassembly lines of a function and of its split-off ".cold" part."""
     out = subprocess.run([objdump, "-d", "--no-show-raw-insn", path], check=True, capture_output=True,
                          text=True).stdout
+    if ranges is not None:
+        spans = [ranges[s] for s in (symbol, symbol + ".cold") if s in ranges]
+        lines = []
+        for line in out.splitlines():
+            m = re.match(r"^\s*([0-9a-f]+):", line)
+            if m and any(a <= int(m.group(1), 16) < e for a, e in spans):
+                lines.append(line)
+        return lines
     lines, inside = [], False
     for line in out.splitlines():
         m = re.match(r"^[0-9a-f]+ <(.*)>:$", line)
@@ -190,6 +216,7 @@ def main():
     ap.add_argument("--allowlist", default=os.path.join(HERE, "xp-imports.txt"))
     ap.add_argument("--xp-exports", help="folder of XP's export lists, one <dll>.txt each (cross-check)")
     ap.add_argument("--record", help="after a pass, write the checked DLL's SHA-256 to this file")
+    ap.add_argument("--symbols", help="the debug file of a stripped DLL: where its functions are")
     ap.add_argument("dll")
     ap.add_argument("borlndmm")
     a = ap.parse_args()
@@ -209,6 +236,7 @@ def main():
     check(pe.subsystem_version <= (5, 1), "subsystem version %d.%d at most 5.1" % pe.subsystem_version)
     check(pe.os_version <= (5, 1), "OS version %d.%d at most 5.1" % pe.os_version)
 
+    ranges = symbol_ranges(a.objdump, a.symbols, pe) if a.symbols else None
     name, exports = pe.exports()
     check(name == "Quillon.RX.dll", "export directory names %r" % name)
     check(set(exports) == set(EXPORTS), "exactly the four exports (found %s)" % sorted(exports))
@@ -217,7 +245,7 @@ def main():
             continue
         got_ord, rva = exports[export]
         check(got_ord == ordinal, "%s has ordinal %d (found %d)" % (export, ordinal, got_ord))
-        lines = function_text(a.objdump, a.dll, "_%s@%d" % (export, argbytes))
+        lines = function_text(a.objdump, a.dll, "_%s@%d" % (export, argbytes), ranges)
         rets = ret_sizes(lines)
         check(bool(rets) and all(r == argbytes for r in rets),
               "%s returns with ret %#x (found %s)" % (export, argbytes, [hex(r) for r in rets]))
