@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cwctype>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,9 +25,9 @@ class GetScannerID : public ::testing::Test {
 protected:
   void SetUp() override { ASSERT_EQ(GetACP(), 936u); }
 
-  void Use(const std::vector<TScannerRow>& Rows)
+  void Use(const std::vector<TScannerRow>& Rows, const TDatabaseOptions& Options = {})
   {
-    FDb = std::make_unique<TTestDatabase>(Rows);
+    FDb = std::make_unique<TTestDatabase>(Rows, Options);
     THostParams hp;
     hp.Connection = FDb->HostConnection();
     hp.ConfigFolder = "C:\\cfg\\";
@@ -86,6 +88,28 @@ TEST_F(GetScannerID, SelectedScannerIsAnswered)
   EXPECT_EQ(FBoxes.Count(), 0u);
 }
 
+// The identifier is the host's own value, as its database hands it out: a column declared char(10)
+// comes padded from PostgreSQL (not from SQLite), and the library neither trims nor refuses it.
+TEST_F(GetScannerID, TheIdIsAnsweredAsTheDatabaseGivesIt)
+{
+  for (bool fixedWidth : {false, true}) {
+    SCOPED_TRACE(fixedWidth ? "char(10)" : "varchar(20)");
+    TDatabaseOptions options;
+    options.FixedWidthIds = fixedWidth;
+    options.NumericColumns = fixedWidth;
+    Use({Row("101", 5, 0), Row("201", 8, 1)}, options);
+    const std::string stored = FDb->Query(kSelectedSQL)[0][0];
+    if (fixedWidth && TTestDatabase::Kind() == TDatabaseKind::PostgreSQL) {
+      EXPECT_EQ(stored, "201       ");
+    }
+    TResult r = Call(1);
+    EXPECT_FALSE(r.Raised);
+    EXPECT_EQ(r.Result, 1);
+    EXPECT_EQ(r.Id, stored);
+    EXPECT_EQ(FBoxes.Count(), 0u);
+  }
+}
+
 TEST_F(GetScannerID, SeveralSelectedAnswerTheFirstRowTheDatabaseReturns)
 {
   Use({Row("305", 9, 1), Row("101", 5, 0), Row("201", 8, 1)});
@@ -141,7 +165,11 @@ TEST_F(GetScannerID, MissingTableIsShownAndAnswersNone)
     const TBoxRecord& error = FBoxes.Boxes()[0];
     EXPECT_EQ(error.Caption, L"提示");
     EXPECT_EQ(error.Icon, UINT(MB_ICONERROR));
-    EXPECT_NE(error.Text.find(L"B_Scanner"), std::wstring::npos) << "the database's own message";
+    // The database's own message names the table, as that database spells it (PostgreSQL folds
+    // unquoted names to lower case).
+    std::wstring text = error.Text;
+    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return towlower(c); });
+    EXPECT_NE(text.find(L"b_scanner"), std::wstring::npos) << "the database's own message";
     if (prompt)
       ExpectNoneSelectedWarning(FBoxes.Boxes()[1]);
     EXPECT_EQ(FDb->Statements(), std::vector<std::string>{kSelectedSQL});
