@@ -110,6 +110,33 @@ TEST_F(GetScannerID, TheIdIsAnsweredAsTheDatabaseGivesIt)
   }
 }
 
+// A host that declares FSelect boolean: whether "FSelect = 1" is a question at all is the database's
+// to say (SQLite compares it as a number, PostgreSQL refuses to compare a boolean with a number).
+// The library answers what the database answered, or shows its refusal and answers none.
+TEST_F(GetScannerID, ABooleanSelectionFollowsTheDatabase)
+{
+  TDatabaseOptions options;
+  options.BooleanSelect = true;
+  Use({Row("101", 5, 0), Row("201", 8, 1)}, options);
+  const std::string refusal = FDb->QueryError(kSelectedSQL);
+  if (TTestDatabase::Kind() == TDatabaseKind::PostgreSQL) {
+    EXPECT_NE(refusal, "");
+  }
+  TResult r = Call(0);
+  EXPECT_FALSE(r.Raised);
+  if (refusal.empty()) {
+    EXPECT_EQ(r.Result, 1);
+    EXPECT_EQ(r.Id, "201");
+    EXPECT_EQ(FBoxes.Count(), 0u);
+  } else {
+    EXPECT_EQ(r.Result, 0);
+    EXPECT_TRUE(r.IdEmpty);
+    ASSERT_EQ(FBoxes.Count(), 1u);
+    EXPECT_EQ(FBoxes.Last().Icon, UINT(MB_ICONERROR));
+    EXPECT_NE(FBoxes.Last().Text.find(Wide(refusal)), std::wstring::npos) << refusal;
+  }
+}
+
 TEST_F(GetScannerID, SeveralSelectedAnswerTheFirstRowTheDatabaseReturns)
 {
   Use({Row("305", 9, 1), Row("101", 5, 0), Row("201", 8, 1)});

@@ -192,6 +192,7 @@ void TTestDatabase::Release() {
 }
 
 void TTestDatabase::CreateDatabase(const TDatabaseOptions& Options) {
+  FBooleanSelect = Options.BooleanSelect;
   static LONG serial = 0;
   const std::wstring tag = std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(InterlockedIncrement(&serial));
   if (Kind() == TDatabaseKind::PostgreSQL) {
@@ -204,7 +205,7 @@ void TTestDatabase::CreateDatabase(const TDatabaseOptions& Options) {
     // As a host declares the table on this server: names unquoted (so folded to lower case, which
     // the library's unquoted statements match), exact numbers, a fixed-width scan mode letter.
     const std::string integer = Options.NumericColumns ? "numeric(10,0)" : "integer";
-    const std::string flag = Options.NumericColumns ? "numeric(10,0)" : "smallint";
+    const std::string flag = Options.BooleanSelect ? "boolean" : Options.NumericColumns ? "numeric(10,0)" : "smallint";
     Exec("CREATE TABLE B_Scanner (FID " + std::string(Options.FixedWidthIds ? "char(10)" : "varchar(20)") +
          ", FType " + integer + ", FName varchar(60), FModel varchar(60), FScanMode char(1), FSelect " + flag +
          ", FConfigFile varchar(255))");
@@ -222,8 +223,8 @@ void TTestDatabase::CreateDatabase(const TDatabaseOptions& Options) {
   OpenDirect();
   const std::string integer = Options.NumericColumns ? "numeric(10,0)" : "integer";
   Exec("CREATE TABLE B_Scanner (FID " + std::string(Options.FixedWidthIds ? "char(10)" : "varchar(20)") + ", FType " +
-       integer + ", FName varchar(60), FModel varchar(60), FScanMode varchar(10), FSelect " + integer +
-       ", FConfigFile varchar(255))");
+       integer + ", FName varchar(60), FModel varchar(60), FScanMode varchar(10), FSelect " +
+       (Options.BooleanSelect ? "boolean" : integer) + ", FConfigFile varchar(255))");
 }
 
 void TTestDatabase::OpenDirect() {
@@ -296,6 +297,19 @@ std::vector<std::vector<std::string>> TTestDatabase::Query(const std::string& Sq
   return rows;
 }
 
+std::string TTestDatabase::QueryError(const std::string& Sql) {
+  TStatement st(FDbc);
+  std::wstring text = Wide(Sql);
+  const SQLRETURN r = SQLExecDirectW(st.Handle, reinterpret_cast<SQLWCHAR*>(&text[0]), SQLINTEGER(text.size()));
+  if (SQL_SUCCEEDED(r) || r == SQL_NO_DATA) return "";
+  SQLWCHAR state[6] = {}, message[SQL_MAX_MESSAGE_LENGTH] = {};
+  SQLINTEGER native = 0;
+  SQLSMALLINT length = 0;
+  SQLGetDiagRecW(SQL_HANDLE_STMT, st.Handle, 1, state, &native, message, SQL_MAX_MESSAGE_LENGTH, &length);
+  const std::string all = Gbk(reinterpret_cast<wchar_t*>(message));
+  return all.substr(0, all.find_first_of("\r\n"));
+}
+
 std::vector<TScannerRow> TTestDatabase::ScannerRows() {
   std::vector<TScannerRow> rows;
   for (const auto& r : Query("SELECT FID, FType, FName, FModel, FScanMode, FSelect, FConfigFile FROM B_Scanner "
@@ -307,7 +321,9 @@ std::vector<TScannerRow> TTestDatabase::ScannerRows() {
 void TTestDatabase::AddScanner(const TScannerRow& Row) {
   Exec("INSERT INTO B_Scanner (FID, FType, FName, FModel, FScanMode, FSelect, FConfigFile) VALUES (" +
        Literal(Row.FID) + ", " + std::to_string(Row.FType) + ", " + Literal(Row.FName) + ", " + Literal(Row.FModel) +
-       ", " + Literal(Row.FScanMode) + ", " + std::to_string(Row.FSelect) + ", " + Literal(Row.FConfigFile) + ")");
+       ", " + Literal(Row.FScanMode) + ", " +
+       (FBooleanSelect ? std::string(Row.FSelect ? "TRUE" : "FALSE") : std::to_string(Row.FSelect)) + ", " +
+       Literal(Row.FConfigFile) + ")");
 }
 
 void TTestDatabase::DropTable(const std::string& Name) { Exec("DROP TABLE " + Name); }

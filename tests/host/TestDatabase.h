@@ -33,6 +33,9 @@ struct TDatabaseOptions {
   // FType and FSelect declared numeric(10,0), as some hosts' databases have them (ADO hands such
   // values out as VT_DECIMAL).
   bool NumericColumns = false;
+  // FSelect declared boolean, as a host may declare a flag: SQLite compares it with 1 as a number,
+  // PostgreSQL refuses to compare a boolean with a number.
+  bool BooleanSelect = false;
   // The connection reports no counts of affected rows, as SQL Server does under SET NOCOUNT ON.
   bool NoCount = false;
 };
@@ -70,6 +73,8 @@ public:
   void Exec(const std::string& Sql);
   // Every row of a query, each value as GBK text, a NULL as NullText.
   std::vector<std::vector<std::string>> Query(const std::string& Sql, const std::string& NullText = "(NULL)");
+  // The database's own message refusing Sql (its first line), or "" when the database runs it.
+  std::string QueryError(const std::string& Sql);
   // B_Scanner ordered by FID (NULLs read as empty text and 0).
   std::vector<TScannerRow> ScannerRows();
   void AddScanner(const TScannerRow& Row);
@@ -87,6 +92,7 @@ private:
   bool FComInitialized = false;
   std::wstring FFolder, FFile, FConnectionString;
   std::string FServerDatabase;  // PostgreSQL: the database made for this object, dropped with it
+  bool FBooleanSelect = false;
   void* FEnv = nullptr;  // direct ODBC environment and connection handles
   void* FDbc = nullptr;
   _Connection* FConnection = nullptr;
