@@ -54,7 +54,7 @@ void TSelectScannerForm::RecordScanMode(const std::string& ScannerID, const std:
     TIniFile ini(TScannerRX::ScanConfigFileName());
     ini.WriteString(section, "ScanWithADF", ScanWithADFValue(ScanMode));
   }  // written out before the copy reads the file
-  if (TScannerRX::ScannerNumber(ScannerID) >= 200)
+  if (StrToInt(ScannerID) >= 200)
     CopySectionToScan(section);
 }
 

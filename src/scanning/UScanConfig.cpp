@@ -37,11 +37,10 @@ void TScanConfig::Prepare(const std::string& ScannerID, const TStringList& Drive
                                                                  : ini.ReadInteger(section, "ScanThread_98", 1);
     ini.WriteInteger(section, "ScannerType", scannerType);
     // Scanners numbered 200 and above are driven through the shared section.
-    if (TScannerRX::ScannerNumber(ScannerID) > 199)
+    if (StrToInt(ScannerID) > 199)
       ini.WriteInteger("Scan", "ScannerType", scannerType);
   }
-  // Exact bytes but a fixed-width column's pad: "0401" is not this scanner. Without a driver file
-  // there is no folder to look in.
-  if (TScannerRX::UnpaddedScannerID(ScannerID) == "401" && !DriverFiles.empty())
+  // Exact bytes: "0401" is not this scanner. Without a driver file there is no folder to look in.
+  if (ScannerID == "401" && !DriverFiles.empty())
     PreparePanasonicDriver(DriverFiles.front());
 }

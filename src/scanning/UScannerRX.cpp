@@ -92,17 +92,15 @@ int32_t TScannerRX::ScanInvoice()
   busy.emplace();
   engine.SetScannerMode(3);
 
-  // The scan ends only at a status that is not a page; that status decides the result. The
-  // statements above take the id as the catalogue gave it; the models are told by its unpadded text.
-  const std::string model = UnpaddedScannerID(scannerID);
+  // The scan ends only at a status that is not a page; that status decides the result.
   for (int32_t page = 1;; ++page) {
-    if (model == "601")
+    if (scannerID == "601")
       busy->ShowBusy(HostWindow(), bkScan, "正在扫描发票", btPleaseWait);
     std::array<uint8_t, kNewPageRecordSize> record{};
     const int32_t status = engine.GetNewPage(record.data());
     busy->HideBusy();
 
-    const TEngineStatusOutcome outcome = EngineStatusOutcome(status, model);
+    const TEngineStatusOutcome outcome = EngineStatusOutcome(status, scannerID);
     if (!outcome.PageDelivered) {
       if (outcome.Message)
         TdsDialogs::ShowOwnedMsg(HostWindow(), outcome.Message, outcome.Kind);
@@ -164,17 +162,9 @@ std::string TScannerRX::ScanConfigFileName()
   return name;
 }
 
-std::string TScannerRX::UnpaddedScannerID(const std::string& ScannerID)
-{
-  const size_t end = ScannerID.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : ScannerID.substr(0, end + 1);
-}
-
-int32_t TScannerRX::ScannerNumber(const std::string& ScannerID) { return StrToInt(UnpaddedScannerID(ScannerID)); }
-
 std::string TScannerRX::ScannerSectionName(const std::string& ScannerID)
 {
-  return "Scan" + IntToStr(ScannerNumber(ScannerID));
+  return "Scan" + IntToStr(StrToInt(ScannerID));
 }
 
 void TScannerRX::LoadDriverFiles(const std::string& ScannerID, TStringList& List)

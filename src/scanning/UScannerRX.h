@@ -23,12 +23,6 @@ public:
 
   // The host's "simple.cfg" (configuration folder + name), made writable when it exists.
   static std::string ScanConfigFileName();
-  // The id without the blanks that pad it where the host's table declares FID fixed-width
-  // (char(n)): its database hands "201" out as "201       " and ignores the blanks when it compares.
-  static std::string UnpaddedScannerID(const std::string& ScannerID);
-  // The id as a number ("0401" gives 401, a padded "201       " 201). Raises EConvertError for an id
-  // that is no integer.
-  static int32_t ScannerNumber(const std::string& ScannerID);
   // "Scan" + the id as a number: "0401" gives "Scan401". Raises EConvertError for a non-integer id.
   static std::string ScannerSectionName(const std::string& ScannerID);
   // The scanner's driver files: TWAIN folder + each name of its FConfigFile (";"-separated,

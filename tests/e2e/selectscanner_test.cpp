@@ -437,8 +437,8 @@ TEST_F(SelectScanner, OkRecordsTheChoice)
 }
 
 // A host whose B_Scanner declares FID char(10): PostgreSQL hands the ids out padded with blanks. The
-// dialog still shows the stored mode of the scanner's section, OK records the choice with the id as
-// the database gave it, and the section written and copied is the scanner's own.
+// dialog still shows the stored mode of the scanner's section, OK records the choice of that row and
+// answers its id without the pad, and the section written and copied is the scanner's own.
 TEST_F(SelectScanner, OkRecordsTheChoiceOfAFixedWidthId)
 {
   TDatabaseOptions fixed;
@@ -458,12 +458,11 @@ TEST_F(SelectScanner, OkRecordsTheChoiceOfAFixedWidthId)
     EXPECT_FALSE(d.Open()) << "OK closes the dialog";
   });
   EXPECT_EQ(r.Result, 1);
-  EXPECT_EQ(r.Id, stored);
+  EXPECT_EQ(r.Id, "201");
   EXPECT_EQ(r.Mode, "G");
   EXPECT_EQ(FDb->Query("SELECT FID FROM B_Scanner WHERE FSelect = 1"), (std::vector<std::vector<std::string>>{{stored}}));
-  EXPECT_EQ(FDb->Statements(),
-            (std::vector<std::string>{"UPDATE B_Scanner SET FSelect = 1 WHERE FID = '" + stored + "'",
-                                      "UPDATE B_Scanner SET FSelect = 0 WHERE FID <> '" + stored + "'"}));
+  EXPECT_EQ(FDb->Statements(), (std::vector<std::string>{"UPDATE B_Scanner SET FSelect = 1 WHERE FID = '201'",
+                                                         "UPDATE B_Scanner SET FSelect = 0 WHERE FID <> '201'"}));
   EXPECT_EQ(ConfigText(),
             Lines({"[General]", "Version=3", "[Scan]", "ScannerType=201", "ScanWithADF=1", "[Scan105]", "ScannerType=105",
                    "ScanWithADF=1", "[Scan201]", "ScannerType=201", "ScanWithADF=1", "[Scan2010]", "ScanWithADF=0"}));
