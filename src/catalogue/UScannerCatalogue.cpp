@@ -37,7 +37,12 @@ std::string TScannerCatalogue::ScannerListSQL(const std::string& Filter)
   else
     sql = "SELECT * FROM B_Scanner WHERE 1 = 0";
   if (sign == '+' || sign == '-') {
-    const std::string listed = TdsStrUtils::SplitAndQuote(TdsStrUtils::CopyFrom(Filter, 2), ';', ',');
+    std::string listed = TdsStrUtils::SplitAndQuote(TdsStrUtils::CopyFrom(Filter, 2), ';', ',');
+    // A list of separators alone (";") has no item, and SQL no empty list: only SQLite takes "IN ()",
+    // other databases refuse the statement. One empty literal names no scanner, so "+;" still offers
+    // none and "-;" every one.
+    if (listed.empty())
+      listed = QuotedStr("");
     sql += (sign == '+' ? " AND FID IN (" : " AND FID NOT IN (") + listed + ")";
   }
   return sql + " ORDER BY FID";

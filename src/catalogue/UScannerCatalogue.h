@@ -18,7 +18,8 @@ public:
   // The rows the select-scanner dialog may offer, by the host's filter text (ScnrList of its
   // options, trimmed): "*" every scanner, "+" only those listed after it, "-" all but those listed
   // (identifiers separated by ";"); never one whose FID begins with X. An empty filter offers every
-  // scanner, as "*" does; any other first character none.
+  // scanner, as "*" does; any other first character none. A list without items (";") is written as
+  // one empty literal, since SQL has no empty list.
   static std::string ScannerListSQL(const std::string& Filter);
 
 #ifdef _WIN32

@@ -272,6 +272,7 @@ void TADODataSet::Open()
   AdoCheck(fields->get_Count(&count), fields.Get());
   std::vector<TFieldDef> defs;
   std::vector<ComPtr<Field>> items;
+  std::vector<bool> fixedWidth;
   for (long i = 0; i < count; ++i) {
     TVariant index;
     index.Get().vt = VT_I4;
@@ -289,11 +290,13 @@ void TADODataSet::Open()
     def.DataType = FieldTypeOfAdo(type, definedSize, def.Size);
     defs.push_back(def);
     items.push_back(field);
+    fixedWidth.push_back(type == adChar || type == adWChar);
   }
 
   FRecordset = recordset;
   FFieldDefs.swap(defs);
   FFields.swap(items);
+  FFixedWidth.swap(fixedWidth);
   try {
     ApplyFilter();
   } catch (...) {
@@ -305,6 +308,7 @@ void TADODataSet::Open()
 void TADODataSet::Close()
 {
   FFields.clear();
+  FFixedWidth.clear();
   FFieldDefs.clear();
   if (FRecordset) {
     ForgetError(FRecordset->Close());
@@ -391,7 +395,13 @@ TFieldValue TADODataSet::FieldValueAt(int Index) const
   TVariant value;
   const ComPtr<Field>& field = FFields[static_cast<size_t>(Index)];
   AdoCheck(field->get_Value(value.Out()), field.Get());
-  return VariantText(value.Get());
+  TFieldValue result = VariantText(value.Get());
+  // A fixed-width column (char(n)) hands its text out padded with blanks to its width; as text the
+  // value ends before them, as the database itself converts it and compares it ("201       " is
+  // the identifier 201, "G " the mode G).
+  if (FFixedWidth[static_cast<size_t>(Index)])
+    result.Text.erase(result.Text.find_last_not_of(' ') + 1);
+  return result;
 }
 
 // ---- TADOCommand ----

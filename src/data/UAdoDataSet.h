@@ -70,6 +70,7 @@ private:
   Microsoft::WRL::ComPtr<Recordset15> FRecordset;  // set while open
   std::vector<TFieldDef> FFieldDefs;              // of the open recordset
   std::vector<Microsoft::WRL::ComPtr<Field>> FFields;
+  std::vector<bool> FFixedWidth;                  // char(n) columns: their text ends at the pad
   std::string FCommandText;
   std::string FFilter;
   bool FFiltered = false;

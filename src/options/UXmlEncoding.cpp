@@ -226,3 +226,37 @@ bool DeclaresEntities(const std::wstring& Text)
   }
   return false;
 }
+
+std::string XmlEncodingLabel(const std::string& Bytes, const TXmlEncoding& Encoding)
+{
+  if (Encoding.BomLength == 0 && Encoding.CutBegin < Encoding.CutEnd &&
+      Encoding.CodePage != kCodePageUtf16LE && Encoding.CodePage != kCodePageUtf16BE)
+    return Bytes.substr(Encoding.NameBegin, Encoding.NameEnd - Encoding.NameBegin);
+  if (Encoding.CodePage == kCodePageUtf16LE)
+    return "UTF-16LE";
+  if (Encoding.CodePage == kCodePageUtf16BE)
+    return "UTF-16BE";
+  return "UTF-8";
+}
+
+std::u16string DecodeUtf16(const std::string& Bytes, size_t Start, bool BigEndian, const std::string& Label)
+{
+  if ((Bytes.size() - Start) % 2 != 0)
+    throw EdsError("The XML text is not valid " + Label + " text (odd number of bytes)");
+  std::u16string text;
+  text.reserve((Bytes.size() - Start) / 2);
+  for (size_t i = Start; i < Bytes.size(); i += 2) {
+    unsigned char first = static_cast<unsigned char>(Bytes[i]);
+    unsigned char second = static_cast<unsigned char>(Bytes[i + 1]);
+    text += static_cast<char16_t>(BigEndian ? (first << 8 | second) : (second << 8 | first));
+  }
+  for (size_t i = 0; i < text.size(); ++i) {
+    bool high = text[i] >= 0xD800 && text[i] <= 0xDBFF;
+    bool low = text[i] >= 0xDC00 && text[i] <= 0xDFFF;
+    if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+      ++i;
+    else if (high || low)
+      throw EdsError("The XML text is not valid " + Label + " text (unpaired surrogate)");
+  }
+  return text;
+}

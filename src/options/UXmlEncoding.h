@@ -39,3 +39,11 @@ bool DeclaresEntities(const std::wstring& Text);
 // Equal texts, with the case of the ASCII letters A to Z ignored and every other character compared
 // exactly. Texts are GBK: the second byte of a double-byte character is never folded.
 bool SameNameIgnoringAsciiCase(const std::string& A, const std::string& B);
+
+// The encoding a text was decoded in, for messages: the declared name, or UTF-16LE, UTF-16BE or
+// UTF-8 as decided without one.
+std::string XmlEncodingLabel(const std::string& Bytes, const TXmlEncoding& Encoding);
+
+// The bytes from Start on as UTF-16 code units in the given byte order. Raises EdsError naming
+// Label when the bytes cannot be UTF-16: an odd number of them, or a surrogate without its pair.
+std::u16string DecodeUtf16(const std::string& Bytes, size_t Start, bool BigEndian, const std::string& Label);

@@ -54,51 +54,18 @@ std::wstring NodeName(IXMLDOMNode* Node)
   return BstrText(TBstr(raw));
 }
 
-// The name of the encoding the text was decoded in, for messages.
-std::string EncodingLabel(const std::string& Bytes, const TXmlEncoding& Encoding)
-{
-  if (Encoding.BomLength == 0 && Encoding.CutBegin < Encoding.CutEnd &&
-      Encoding.CodePage != kCodePageUtf16LE && Encoding.CodePage != kCodePageUtf16BE)
-    return Bytes.substr(Encoding.NameBegin, Encoding.NameEnd - Encoding.NameBegin);
-  if (Encoding.CodePage == kCodePageUtf16LE)
-    return "UTF-16LE";
-  if (Encoding.CodePage == kCodePageUtf16BE)
-    return "UTF-16BE";
-  return "UTF-8";
-}
-
-std::wstring DecodeUtf16(const std::string& Bytes, size_t Start, bool BigEndian, const std::string& Label)
-{
-  if ((Bytes.size() - Start) % 2 != 0)
-    throw EdsError("The XML text is not valid " + Label + " text (odd number of bytes)");
-  std::wstring text;
-  text.reserve((Bytes.size() - Start) / 2);
-  for (size_t i = Start; i < Bytes.size(); i += 2) {
-    unsigned char first = static_cast<unsigned char>(Bytes[i]);
-    unsigned char second = static_cast<unsigned char>(Bytes[i + 1]);
-    text += static_cast<wchar_t>(BigEndian ? (first << 8 | second) : (second << 8 | first));
-  }
-  for (size_t i = 0; i < text.size(); ++i) {
-    bool high = text[i] >= 0xD800 && text[i] <= 0xDBFF;
-    bool low = text[i] >= 0xDC00 && text[i] <= 0xDFFF;
-    if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-      ++i;
-    else if (high || low)
-      throw EdsError("The XML text is not valid " + Label + " text (unpaired surrogate)");
-  }
-  return text;
-}
-
 // The text as the parser gets it: UTF-16, without the byte-order mark and without the
 // declaration's encoding pseudo-attribute.
 std::wstring DecodeXmlText(const std::string& Text)
 {
   TXmlEncoding encoding = DecideXmlEncoding(Text);
-  std::string label = EncodingLabel(Text, encoding);
+  std::string label = XmlEncodingLabel(Text, encoding);
   std::string bytes = Text;
   bytes.erase(encoding.CutBegin, encoding.CutEnd - encoding.CutBegin);
-  if (encoding.CodePage == kCodePageUtf16LE || encoding.CodePage == kCodePageUtf16BE)
-    return DecodeUtf16(bytes, encoding.BomLength, encoding.CodePage == kCodePageUtf16BE, label);
+  if (encoding.CodePage == kCodePageUtf16LE || encoding.CodePage == kCodePageUtf16BE) {
+    const std::u16string units = DecodeUtf16(bytes, encoding.BomLength, encoding.CodePage == kCodePageUtf16BE, label);
+    return std::wstring(units.begin(), units.end());
+  }
 
   const char* data = bytes.data() + encoding.BomLength;
   int size = static_cast<int>(bytes.size() - encoding.BomLength);

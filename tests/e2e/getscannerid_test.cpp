@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cwctype>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,9 +25,9 @@ class GetScannerID : public ::testing::Test {
 protected:
   void SetUp() override { ASSERT_EQ(GetACP(), 936u); }
 
-  void Use(const std::vector<TScannerRow>& Rows)
+  void Use(const std::vector<TScannerRow>& Rows, const TDatabaseOptions& Options = {})
   {
-    FDb = std::make_unique<TTestDatabase>(Rows);
+    FDb = std::make_unique<TTestDatabase>(Rows, Options);
     THostParams hp;
     hp.Connection = FDb->HostConnection();
     hp.ConfigFolder = "C:\\cfg\\";
@@ -86,6 +88,55 @@ TEST_F(GetScannerID, SelectedScannerIsAnswered)
   EXPECT_EQ(FBoxes.Count(), 0u);
 }
 
+// A host whose table declares FID char(10): PostgreSQL hands the value out padded with blanks (SQLite
+// keeps the text as stored); as text the value is the id without its pad, as the database itself
+// converts and compares it, so the host gets "201" from either.
+TEST_F(GetScannerID, AFixedWidthIdIsAnsweredWithoutItsPad)
+{
+  for (bool fixedWidth : {false, true}) {
+    SCOPED_TRACE(fixedWidth ? "char(10)" : "varchar(20)");
+    TDatabaseOptions options;
+    options.FixedWidthIds = fixedWidth;
+    options.NumericColumns = fixedWidth;
+    Use({Row("101", 5, 0), Row("201", 8, 1)}, options);
+    if (fixedWidth && TTestDatabase::Kind() == TDatabaseKind::PostgreSQL) {
+      EXPECT_EQ(FDb->Query(kSelectedSQL)[0][0], "201       ") << "the value as the database hands it out";
+    }
+    TResult r = Call(1);
+    EXPECT_FALSE(r.Raised);
+    EXPECT_EQ(r.Result, 1);
+    EXPECT_EQ(r.Id, "201");
+    EXPECT_EQ(FBoxes.Count(), 0u);
+  }
+}
+
+// A host that declares FSelect boolean: whether "FSelect = 1" is a question at all is the database's
+// to say (SQLite compares it as a number, PostgreSQL refuses to compare a boolean with a number).
+// The library answers what the database answered, or shows its refusal and answers none.
+TEST_F(GetScannerID, ABooleanSelectionFollowsTheDatabase)
+{
+  TDatabaseOptions options;
+  options.BooleanSelect = true;
+  Use({Row("101", 5, 0), Row("201", 8, 1)}, options);
+  const std::string refusal = FDb->QueryError(kSelectedSQL);
+  if (TTestDatabase::Kind() == TDatabaseKind::PostgreSQL) {
+    EXPECT_NE(refusal, "");
+  }
+  TResult r = Call(0);
+  EXPECT_FALSE(r.Raised);
+  if (refusal.empty()) {
+    EXPECT_EQ(r.Result, 1);
+    EXPECT_EQ(r.Id, "201");
+    EXPECT_EQ(FBoxes.Count(), 0u);
+  } else {
+    EXPECT_EQ(r.Result, 0);
+    EXPECT_TRUE(r.IdEmpty);
+    ASSERT_EQ(FBoxes.Count(), 1u);
+    EXPECT_EQ(FBoxes.Last().Icon, UINT(MB_ICONERROR));
+    EXPECT_NE(FBoxes.Last().Text.find(Wide(refusal)), std::wstring::npos) << refusal;
+  }
+}
+
 TEST_F(GetScannerID, SeveralSelectedAnswerTheFirstRowTheDatabaseReturns)
 {
   Use({Row("305", 9, 1), Row("101", 5, 0), Row("201", 8, 1)});
@@ -141,7 +192,11 @@ TEST_F(GetScannerID, MissingTableIsShownAndAnswersNone)
     const TBoxRecord& error = FBoxes.Boxes()[0];
     EXPECT_EQ(error.Caption, L"提示");
     EXPECT_EQ(error.Icon, UINT(MB_ICONERROR));
-    EXPECT_NE(error.Text.find(L"B_Scanner"), std::wstring::npos) << "the database's own message";
+    // The database's own message names the table, as that database spells it (PostgreSQL folds
+    // unquoted names to lower case).
+    std::wstring text = error.Text;
+    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return towlower(c); });
+    EXPECT_NE(text.find(L"b_scanner"), std::wstring::npos) << "the database's own message";
     if (prompt)
       ExpectNoneSelectedWarning(FBoxes.Boxes()[1]);
     EXPECT_EQ(FDb->Statements(), std::vector<std::string>{kSelectedSQL});

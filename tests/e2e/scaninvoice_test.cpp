@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -69,11 +70,12 @@ protected:
   static std::string FolderOf(const std::string& Path) { return Path.substr(0, Path.rfind('\\') + 1); }
 
   // The catalogue: scanner Id selected, its driver file installed.
-  void Catalogue(const std::string& Id, int Type = 150)
+  void Catalogue(const std::string& Id, int Type = 150, const TDatabaseOptions& Options = {})
   {
     FDriver = FScan->AddDriverFile("Quillon\\scanner" + Id + ".ds");
-    FDb = std::make_unique<TTestDatabase>(std::vector<TScannerRow>{
-        {"105", 7, "其他", "X1", "G", 0, FDriver}, {Id, Type, "扫描仪", "M" + Id, "G", 1, FDriver}});
+    FDb = std::make_unique<TTestDatabase>(
+        std::vector<TScannerRow>{{"105", 7, "其他", "X1", "G", 0, FDriver}, {Id, Type, "扫描仪", "M" + Id, "G", 1, FDriver}},
+        Options);
   }
   // A page of the scenario with the engine's image beside FEngineImage.
   std::string Page(const std::string& Fields, int Status = 0) const
@@ -377,6 +379,35 @@ TEST_F(ScanInvoice, TenThousandPagesAreNumberedOn)
   EXPECT_TRUE(TTestScan::FileExists(FImageFolder + "T10000.tif"));
   EXPECT_EQ(TTestScan::FileBytes(FScan->ResultFile), "KVRNEWFP.T10000\r\n10000\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n");
   EXPECT_EQ(Terminations(), 1u);
+}
+
+// A host whose B_Scanner declares FID char(10): PostgreSQL hands the id out padded with blanks, and
+// the scan must still be the selected scanner's: its section in simple.cfg, the shared section for
+// 200 and above, scanner 401's silent end of paper, its driver files.
+TEST_F(ScanInvoice, AFixedWidthCatalogueIdIsStillTheScanner)
+{
+  TDatabaseOptions fixed;
+  fixed.FixedWidthIds = true;
+  for (const char* id : {"201", "401"}) {
+    SCOPED_TRACE(id);
+    FPages.clear();
+    FBoxes.Clear();
+    FScan->ClearEngineLog();
+    TTestScan::WriteFileBytes(FScan->ConfigFile(), "");
+    Catalogue(id, 150, fixed);
+    FScan->Scenario(Page("info1 1") + "\nstatus 1\n");
+    EXPECT_EQ(Scan(), -1);
+    EXPECT_FALSE(FError.Raised) << FError.Message;
+    EXPECT_EQ(FPages.size(), 1u);
+    EXPECT_EQ(FBoxes.Count(), std::string(id) == "401" ? 0u : 1u) << "401 reports no paper silently";
+    EXPECT_EQ(Terminations(), 1u);
+    const std::string config = TTestScan::FileBytes(FScan->ConfigFile());
+    EXPECT_NE(config.find("[Scan" + std::string(id) + "]\r\nScannerType=2"), std::string::npos) << config;
+    EXPECT_NE(config.find("[Scan]\r\nScannerType=2"), std::string::npos) << config;
+    const std::vector<std::string> log = FDb->Statements();
+    EXPECT_NE(std::find(log.begin(), log.end(), "SELECT FConfigFile FROM B_Scanner WHERE FID = '" + std::string(id) + "'"),
+              log.end());
+  }
 }
 
 // Both an old result file (even a read-only one) and the images of an earlier scan: the old result

@@ -69,7 +69,10 @@ protected:
     const std::string files = "none\\missing.ds;" + (Installed ? FScan.AddDriverFile(driver) : driver);
     return {Id, 150, Name, "M-" + Id, Mode, Select, files};
   }
-  void Catalogue(const std::vector<TScannerRow>& Rows) { FDb = std::make_unique<TTestDatabase>(Rows); }
+  void Catalogue(const std::vector<TScannerRow>& Rows, const TDatabaseOptions& Options = {})
+  {
+    FDb = std::make_unique<TTestDatabase>(Rows, Options);
+  }
   // The whole table, for comparing before and after.
   std::vector<std::vector<std::string>> Table() { return FDb->Query("SELECT * FROM B_Scanner ORDER BY FID"); }
   // "FID=FSelect" of every row.
@@ -217,6 +220,9 @@ TEST_F(SelectScanner, TheOptionsFilterTheCatalogue)
        listed + "'O''1','201','x'') OR (''1''=''1') ORDER BY FID",
        {s201, quote}},
       {"no sign: nothing", Filter("201"), "SELECT * FROM B_Scanner WHERE 1 = 0 ORDER BY FID", {}},
+      // A list of no item is still a statement every database takes.
+      {"all but none", Filter("-;"), unlisted + "'') ORDER BY FID", every},
+      {"only none", Filter("+;"), listed + "'') ORDER BY FID", {}},
       {"CDATA", Options("<ScnrList><![CDATA[+105]]></ScnrList>"), listed + "'105') ORDER BY FID", {s105}},
       {"element name in other letter case",
        Options("<scnrlist>-105</scnrlist>"),
@@ -500,6 +506,40 @@ TEST_F(SelectScanner, OkRecordsTheChoice)
     ASSERT_EQ(FBoxes.Count(), 1u);
     EXPECT_EQ(FBoxes.Last().Text, kQuestion);
   }
+}
+
+// A host whose B_Scanner declares FID char(10): PostgreSQL hands the ids out padded with blanks. The
+// dialog still shows the stored mode of the scanner's section, OK records the choice of that row and
+// answers its id without the pad, and the section written and copied is the scanner's own.
+TEST_F(SelectScanner, OkRecordsTheChoiceOfAFixedWidthId)
+{
+  TDatabaseOptions fixed;
+  fixed.FixedWidthIds = true;
+  Catalogue({Scanner("105", "平板", "P", 1), Scanner("201", "滚动", "")}, fixed);
+  const std::string stored = FDb->Query("SELECT FID FROM B_Scanner WHERE FName = '滚动'")[0][0];
+  Config(kConfig);
+  TRun r = Run(false, [&](TSelectDialog& d) {
+    ASSERT_EQ(d.Items().size(), 2u);
+    EXPECT_EQ(d.ItemIndex(), 0) << "105 is selected";
+    d.Pick(1);
+    EXPECT_EQ(d.Modes(), kBothFlatbed) << "ScanWithADF=0 in the section of 201";
+    Click(d.Roll);
+    FDb->ClearLog();
+    FBoxes.Answer(TBoxAnswer::Click(IDYES));
+    Click(d.Ok);
+    EXPECT_FALSE(d.Open()) << "OK closes the dialog";
+  });
+  EXPECT_EQ(r.Result, 1);
+  EXPECT_EQ(r.Id, "201");
+  EXPECT_EQ(r.Mode, "G");
+  EXPECT_EQ(FDb->Query("SELECT FID FROM B_Scanner WHERE FSelect = 1"), (std::vector<std::vector<std::string>>{{stored}}));
+  EXPECT_EQ(FDb->Statements(), (std::vector<std::string>{"UPDATE B_Scanner SET FSelect = 1 WHERE FID = '201'",
+                                                         "UPDATE B_Scanner SET FSelect = 0 WHERE FID <> '201'"}));
+  EXPECT_EQ(ConfigText(),
+            Lines({"[General]", "Version=3", "[Scan]", "ScannerType=201", "ScanWithADF=1", "[Scan105]", "ScannerType=105",
+                   "ScanWithADF=1", "[Scan201]", "ScannerType=201", "ScanWithADF=1", "[Scan2010]", "ScanWithADF=0"}));
+  ASSERT_EQ(FBoxes.Count(), 1u);
+  EXPECT_EQ(FBoxes.Last().Text, kQuestion);
 }
 
 TEST_F(SelectScanner, OneScannerAsksNoQuestion)

@@ -1,9 +1,15 @@
 // Runs a libFuzzer harness without libFuzzer: feeds LLVMFuzzerTestOneInput a fixed pseudo-random
-// corpus, the same on every run, so the harness runs under the sanitizers as an ordinary test.
-// Usage: <harness> [count]
+// corpus, the same on every run, then every file of the given corpus folders (seeds and the inputs
+// that once failed), so the harness runs under the sanitizers as an ordinary test.
+// Usage: <harness> [count [folder or file...]]
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
@@ -50,6 +56,29 @@ int main(int argc, char** argv)
     }
     LLVMFuzzerTestOneInput(input.data(), input.size());
   }
-  std::printf("%d inputs run\n", count + 1);
+  int files = 0;
+  for (int a = 2; a < argc; ++a) {
+    std::vector<std::filesystem::path> paths;
+    if (std::filesystem::is_directory(argv[a])) {
+      for (const auto& entry : std::filesystem::directory_iterator(argv[a]))
+        if (entry.is_regular_file())
+          paths.push_back(entry.path());
+      std::sort(paths.begin(), paths.end());
+    } else if (std::filesystem::exists(argv[a])) {
+      paths.push_back(argv[a]);
+    } else {
+      std::fprintf(stderr, "no corpus at %s\n", argv[a]);
+      return 1;
+    }
+    for (const auto& path : paths) {
+      std::ifstream file(path, std::ios::binary);
+      const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+      std::printf("%s\n", path.filename().c_str());
+      std::fflush(stdout);  // a failing input is named before its failure
+      LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+      ++files;
+    }
+  }
+  std::printf("%d inputs run, %d of them corpus files\n", count + 1 + files, files);
   return 0;
 }

@@ -90,6 +90,10 @@ void CheckWrittenTemplate(TInput& In)
   const bool extended = In.Byte() % 2;
   TDialogTemplate expected;
   expected.Style = (In.Dword() & ~0x40u) | (In.Byte() % 2 ? 0x40u : 0u);
+  // A DLGTEMPLATE whose style reads as the words 1 and 0xFFFF is a DLGTEMPLATEEX to the dialog
+  // manager as much as to the reader: no template has that style.
+  if (!extended && expected.Style == 0xFFFF0001u)
+    expected.Style = 0xFFFE0001u;
   expected.ExStyle = extended || In.Byte() % 2 ? In.Dword() : 0;
   expected.Cx = static_cast<int16_t>(In.Word());
   expected.Cy = static_cast<int16_t>(In.Word());

@@ -32,6 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   FUZZ_CHECK(name == path.substr(NameStart(path, hasDrive)));
   FUZZ_CHECK(TdsIOUtils::GetFileName(path, true) == name);
 
+  // A name joined to any folder comes back: a drive, a share, a relative folder or none.
+  std::string plain;
+  for (char c : name)
+    if (c != '\\' && c != ':' && static_cast<unsigned char>(c) < 0x81)
+      plain += c;
+  for (const char* folder : {"C:\\scan\\", "\\\\server\\share\\", "images\\", ""})
+    FUZZ_CHECK(TdsIOUtils::GetFileName(folder + plain) == plain);
+
   std::string stem = TdsIOUtils::GetFileName(path, false);
   size_t dot = name.rfind('.');
   if (dot == std::string::npos)

@@ -1,11 +1,13 @@
-// A delivered page on arbitrary record bytes: the decoded fields stay within their own bytes and
-// the result file always has exactly nine lines.
+// A delivered page on arbitrary record bytes: the decoded fields stay within their own bytes, the
+// result file always has exactly nine lines, and read back line by line it gives the image's name and
+// the eight fields.
 // Input: byte 0 picks where the rest is laid into the record (repeated to fill it when byte 1 is
 // odd); the record is otherwise zero.
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "FuzzCheck.h"
 #include "scanning/UInvoiceBaseInfo.h"
@@ -53,5 +55,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   }
   FUZZ_CHECK(lines == 9);
   FUZZ_CHECK(result.size() >= 2 && result.compare(result.size() - 2, 2, "\r\n") == 0);
+
+  // The host reads the fields back line by line: the image's name, then each field as decoded, a CR
+  // or LF inside one read as a blank.
+  std::vector<std::string> read;
+  for (size_t from = 0, at; (at = result.find("\r\n", from)) != std::string::npos; from = at + 2)
+    read.push_back(result.substr(from, at - from));
+  FUZZ_CHECK(read.size() == 9);
+  FUZZ_CHECK(read[0] == "KVRNEWFP." + info.ImageFile.substr(0, info.ImageFile.rfind('.')));
+  const std::string* decoded[] = {&info.Info1, &info.Info2, &info.Info3, &info.Info4,
+                                  &info.Info5, &info.Info6, &info.Info7, &info.Info8};
+  for (size_t i = 0; i < 8; ++i) {
+    std::string expected = *decoded[i];
+    for (char& c : expected)
+      if (c == '\r' || c == '\n')
+        c = ' ';
+    FUZZ_CHECK(read[i + 1] == expected);
+  }
   return 0;
 }

@@ -52,6 +52,70 @@ struct TStatement {
   }
 };
 
+bool DriverConnect(SQLHDBC Dbc, std::wstring Text) {
+  return SQL_SUCCEEDED(SQLDriverConnectW(Dbc, nullptr, reinterpret_cast<SQLWCHAR*>(&Text[0]), SQLSMALLINT(Text.size()),
+                                        nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT));
+}
+
+std::wstring EnvironmentText(const wchar_t* Name) {
+  wchar_t value[512];
+  const DWORD n = GetEnvironmentVariableW(Name, value, 512);
+  return n > 0 && n < 512 ? std::wstring(value, n) : std::wstring();
+}
+
+// The test server (tests/host/pg-server): its socket folder, a Unix path, in QRX_PG_SOCKET.
+std::wstring PostgresConnectionString(const std::string& Database) {
+  const std::wstring socket = EnvironmentText(L"QRX_PG_SOCKET");
+  if (socket.empty()) throw std::runtime_error("TTestDatabase: QRX_PG_SOCKET names no PostgreSQL socket folder");
+  return L"Driver={PostgreSQL Unicode};Servername=" + socket + L";Port=5432;Username=postgres;Database=" +
+         Wide(Database);
+}
+
+// A connection of its own to the server, for making and dropping databases (which no connection
+// to the database itself may do).
+class TServerSession {
+public:
+  explicit TServerSession(const std::wstring& ConnectionString) {
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &FEnv)))
+      throw std::runtime_error("TTestDatabase: no ODBC environment");
+    SQLSetEnvAttr(FEnv, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, FEnv, &FDbc))) {
+      Free();
+      throw std::runtime_error("TTestDatabase: no ODBC connection handle");
+    }
+    if (!DriverConnect(FDbc, ConnectionString)) {
+      const std::string why = Diagnostic(SQL_HANDLE_DBC, FDbc);
+      Free();
+      throw std::runtime_error("TTestDatabase: cannot reach the PostgreSQL test server: " + why);
+    }
+    FConnected = true;
+  }
+  ~TServerSession() { Free(); }
+  TServerSession(const TServerSession&) = delete;
+  TServerSession& operator=(const TServerSession&) = delete;
+  void Run(const std::string& Sql) { TStatement(FDbc).Run(Sql); }
+
+private:
+  static std::string Diagnostic(SQLSMALLINT Type, SQLHANDLE Handle) {
+    SQLWCHAR state[6] = {}, message[SQL_MAX_MESSAGE_LENGTH] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    SQLGetDiagRecW(Type, Handle, 1, state, &native, message, SQL_MAX_MESSAGE_LENGTH, &length);
+    return Gbk(reinterpret_cast<wchar_t*>(message));
+  }
+  void Free() {
+    if (FConnected) SQLDisconnect(FDbc);
+    if (FDbc) SQLFreeHandle(SQL_HANDLE_DBC, FDbc);
+    if (FEnv) SQLFreeHandle(SQL_HANDLE_ENV, FEnv);
+    FConnected = false;
+    FDbc = SQL_NULL_HDBC;
+    FEnv = SQL_NULL_HENV;
+  }
+  SQLHENV FEnv = SQL_NULL_HENV;
+  SQLHDBC FDbc = SQL_NULL_HDBC;
+  bool FConnected = false;
+};
+
 typedef int (*TLogCount)();
 typedef BSTR (*TLogItem)(int);
 typedef void (*TLogClear)();
@@ -61,26 +125,18 @@ typedef void (*TLogClear)();
 // The class of the fake connection component: only its address is ever looked at.
 const void* const kFakeConnectionClass[8] = {};
 
+TDatabaseKind TTestDatabase::Kind() {
+  const std::wstring kind = EnvironmentText(L"QRX_TEST_DATABASE");
+  if (kind.empty() || kind == L"sqlite") return TDatabaseKind::SQLite;
+  if (kind == L"postgresql") return TDatabaseKind::PostgreSQL;
+  throw std::runtime_error("TTestDatabase: QRX_TEST_DATABASE names no database this host knows (sqlite, postgresql)");
+}
+
 TTestDatabase::TTestDatabase(const std::vector<TScannerRow>& Rows, const TDatabaseOptions& Options) {
   const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   FComInitialized = SUCCEEDED(init);
   try {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    static LONG serial = 0;
-    FFolder = std::wstring(temp) + L"qrx-db-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-              std::to_wstring(InterlockedIncrement(&serial));
-    CreateDirectoryW(FFolder.c_str(), nullptr);
-    FFile = FFolder + L"\\host.db";
-    DeleteFileW(FFile.c_str());
-    const std::string unixPath = UnixFileName(FFile);
-    // A short busy timeout: a test that leaves a transaction open fails fast instead of hanging.
-    FConnectionString = L"Driver=SQLite3;Database=" + Wide(unixPath) + L";Timeout=2000";
-
-    OpenDirect();
-    const std::string integer = Options.NumericColumns ? "numeric(10,0)" : "integer";
-    Exec("CREATE TABLE B_Scanner (FID varchar(20), FType " + integer + ", FName varchar(60), FModel varchar(60), "
-         "FScanMode varchar(10), FSelect " + integer + ", FConfigFile varchar(255))");
+    CreateDatabase(Options);
     for (const TScannerRow& row : Rows) AddScanner(row);
 
     HRESULT hr = CoCreateInstance(CLSID_AdoConnection, nullptr, CLSCTX_INPROC_SERVER, __uuidof(_Connection),
@@ -120,12 +176,56 @@ void TTestDatabase::Release() {
   if (FServer) FreeLibrary(FServer);
   FServer = nullptr;
   CloseDirect();
+  if (!FServerDatabase.empty()) {
+    try {
+      TServerSession(PostgresConnectionString("postgres")).Run("DROP DATABASE IF EXISTS " + FServerDatabase + " WITH (FORCE)");
+    } catch (const std::exception&) {
+      // The server goes with the test run; a database left on it harms no other test.
+    }
+    FServerDatabase.clear();
+  }
   if (!FFile.empty()) DeleteFileW(FFile.c_str());
   if (!FFolder.empty()) RemoveDirectoryW(FFolder.c_str());
   FFile.clear();
   FFolder.clear();
   if (FComInitialized) CoUninitialize();
   FComInitialized = false;
+}
+
+void TTestDatabase::CreateDatabase(const TDatabaseOptions& Options) {
+  FBooleanSelect = Options.BooleanSelect;
+  static LONG serial = 0;
+  const std::wstring tag = std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(InterlockedIncrement(&serial));
+  if (Kind() == TDatabaseKind::PostgreSQL) {
+    FServerDatabase = "qrx_" + Gbk(tag);
+    TServerSession server(PostgresConnectionString("postgres"));
+    server.Run("DROP DATABASE IF EXISTS " + FServerDatabase + " WITH (FORCE)");
+    server.Run("CREATE DATABASE " + FServerDatabase);
+    FConnectionString = PostgresConnectionString(FServerDatabase);
+    OpenDirect();
+    // As a host declares the table on this server: names unquoted (so folded to lower case, which
+    // the library's unquoted statements match), exact numbers, a fixed-width scan mode letter.
+    const std::string integer = Options.NumericColumns ? "numeric(10,0)" : "integer";
+    const std::string flag = Options.BooleanSelect ? "boolean" : Options.NumericColumns ? "numeric(10,0)" : "smallint";
+    Exec("CREATE TABLE B_Scanner (FID " + std::string(Options.FixedWidthIds ? "char(10)" : "varchar(20)") +
+         ", FType " + integer + ", FName varchar(60), FModel varchar(60), FScanMode char(1), FSelect " + flag +
+         ", FConfigFile varchar(255))");
+    return;
+  }
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  FFolder = std::wstring(temp) + L"qrx-db-" + tag;
+  CreateDirectoryW(FFolder.c_str(), nullptr);
+  FFile = FFolder + L"\\host.db";
+  DeleteFileW(FFile.c_str());
+  const std::string unixPath = UnixFileName(FFile);
+  // A short busy timeout: a test that leaves a transaction open fails fast instead of hanging.
+  FConnectionString = L"Driver=SQLite3;Database=" + Wide(unixPath) + L";Timeout=2000";
+  OpenDirect();
+  const std::string integer = Options.NumericColumns ? "numeric(10,0)" : "integer";
+  Exec("CREATE TABLE B_Scanner (FID " + std::string(Options.FixedWidthIds ? "char(10)" : "varchar(20)") + ", FType " +
+       integer + ", FName varchar(60), FModel varchar(60), FScanMode varchar(10), FSelect " +
+       (Options.BooleanSelect ? "boolean" : integer) + ", FConfigFile varchar(255))");
 }
 
 void TTestDatabase::OpenDirect() {
@@ -136,11 +236,13 @@ void TTestDatabase::OpenDirect() {
   FEnv = env;
   SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) OdbcFailure("connection", SQL_HANDLE_ENV, env);
-  std::wstring text = FConnectionString;
-  if (!SQL_SUCCEEDED(SQLDriverConnectW(dbc, nullptr, reinterpret_cast<SQLWCHAR*>(&text[0]), SQLSMALLINT(text.size()),
-                                       nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT))) {
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-    OdbcFailure("connect", SQL_HANDLE_ENV, env);
+  if (!DriverConnect(dbc, FConnectionString)) {
+    try {
+      OdbcFailure("connect", SQL_HANDLE_DBC, dbc);
+    } catch (...) {
+      SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+      throw;
+    }
   }
   FDbc = dbc;
 }
@@ -212,6 +314,19 @@ std::vector<std::vector<std::string>> TTestDatabase::Query(const std::string& Sq
   return rows;
 }
 
+std::string TTestDatabase::QueryError(const std::string& Sql) {
+  TStatement st(FDbc);
+  std::wstring text = Wide(Sql);
+  const SQLRETURN r = SQLExecDirectW(st.Handle, reinterpret_cast<SQLWCHAR*>(&text[0]), SQLINTEGER(text.size()));
+  if (SQL_SUCCEEDED(r) || r == SQL_NO_DATA) return "";
+  SQLWCHAR state[6] = {}, message[SQL_MAX_MESSAGE_LENGTH] = {};
+  SQLINTEGER native = 0;
+  SQLSMALLINT length = 0;
+  SQLGetDiagRecW(SQL_HANDLE_STMT, st.Handle, 1, state, &native, message, SQL_MAX_MESSAGE_LENGTH, &length);
+  const std::string all = Gbk(reinterpret_cast<wchar_t*>(message));
+  return all.substr(0, all.find_first_of("\r\n"));
+}
+
 std::vector<TScannerRow> TTestDatabase::ScannerRows() {
   std::vector<TScannerRow> rows;
   for (const auto& r : Query("SELECT FID, FType, FName, FModel, FScanMode, FSelect, FConfigFile FROM B_Scanner "
@@ -223,7 +338,9 @@ std::vector<TScannerRow> TTestDatabase::ScannerRows() {
 void TTestDatabase::AddScanner(const TScannerRow& Row) {
   Exec("INSERT INTO B_Scanner (FID, FType, FName, FModel, FScanMode, FSelect, FConfigFile) VALUES (" +
        Literal(Row.FID) + ", " + std::to_string(Row.FType) + ", " + Literal(Row.FName) + ", " + Literal(Row.FModel) +
-       ", " + Literal(Row.FScanMode) + ", " + std::to_string(Row.FSelect) + ", " + Literal(Row.FConfigFile) + ")");
+       ", " + Literal(Row.FScanMode) + ", " +
+       (FBooleanSelect ? std::string(Row.FSelect ? "TRUE" : "FALSE") : std::to_string(Row.FSelect)) + ", " +
+       Literal(Row.FConfigFile) + ")");
 }
 
 void TTestDatabase::DropTable(const std::string& Name) { Exec("DROP TABLE " + Name); }

@@ -47,6 +47,10 @@ TEST(CatalogueSql, ScannerListQueryFollowsTheFilter)
       {"+;201;", base + " AND FID IN ('201') ORDER BY FID"},
       {"+201;;205", base + " AND FID IN ('201','','205') ORDER BY FID"},
       {"+", base + " AND FID IN ('') ORDER BY FID"},
+      // Separators alone list no item; "IN ()" is no SQL (only SQLite takes it): one empty literal.
+      {"+;", base + " AND FID IN ('') ORDER BY FID"},
+      {"-;", base + " AND FID NOT IN ('') ORDER BY FID"},
+      {"+;;", base + " AND FID IN ('') ORDER BY FID"},
       {"+O'1;2 01", base + " AND FID IN ('O''1','2 01') ORDER BY FID"},
       {"+1') OR ('1'='1", base + " AND FID IN ('1'') OR (''1''=''1') ORDER BY FID"},
       {"*201", base + " ORDER BY FID"},

@@ -225,6 +225,21 @@ TEST(DialogTemplate, MalformedInputIsRefused)
 
 }
 
+// The words 1 and 0xFFFF at the start mark a DLGTEMPLATEEX, as they do for the dialog manager: a
+// DLGTEMPLATE cannot have the style 0xFFFF0001.
+TEST(DialogTemplate, TheExtendedSignatureWins)
+{
+  const uint8_t bytes[] = {0x01, 0x00, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x00, 0x80, 0x80,
+                           0, 0, 1, 0, 2, 0, 30, 0, 40, 0, 0, 0, 0, 0, 0, 0};
+  TDialogTemplate t;
+  ASSERT_TRUE(Parse(bytes, sizeof(bytes), t));
+  EXPECT_EQ(t.Style, 0x80800000u);
+  EXPECT_EQ(t.ExStyle, 0u);
+  EXPECT_EQ(t.Cx, 30);
+  EXPECT_EQ(t.Cy, 40);
+  EXPECT_TRUE(t.Items.empty());
+}
+
 // A template with no items and nothing but its header.
 TEST(DialogTemplate, SmallestTemplates)
 {
