@@ -221,7 +221,7 @@ void PrintUsage(const char* Title, const std::vector<TUsage>& Samples)
       std::snprintf(interval, sizeof interval, "%.3f", 1000 * elapsed / (u.Page - before.Page));
     }
     std::printf("  %6s   %7s   %10zu   %7lu   %4lu   %3lu   %7d   %13d\n",
-                u.Page ? std::to_string(u.Page).c_str() : "after", interval, u.PrivateBytes / 1024, u.Handles,
+                u.Page ? std::to_string(u.Page).c_str() : "after", interval, size_t(u.PrivateBytes / 1024), u.Handles,
                 u.UserObjects, u.GdiObjects, u.ThreadWindows, u.StringBlocks);
   }
   const TUsage& a = Samples.front();

@@ -462,6 +462,22 @@ TEST_F(BusyForm, AClipThatCannotBeOpenedRaises)
   EXPECT_EQ(TApplication::ScreenCursor(), TApplication::crDefault);
   for (HWND child : host.ChildControls())
     EXPECT_TRUE(IsWindowEnabled(child));
+
+  // A scan that fails here frees the window without hiding it: the window gives back all the same
+  // what ShowBusy took, exactly (a child the host had disabled stays so).
+  const std::vector<HWND>& children = host.ChildControls();
+  EnableWindow(children[1], FALSE);
+  {
+    TdsBusyForm failing;
+    DestroyWindow(Item(failing, IDC_BUSY_ANIMATE));
+    EXPECT_THROW(failing.ShowBusy(host.HostControl(), bkScan, "正在扫描发票", btPleaseWait), EdsError);
+    EXPECT_FALSE(IsWindowEnabled(children[0]));
+  }
+  EXPECT_EQ(TApplication::ScreenCursor(), TApplication::crDefault);
+  EXPECT_TRUE(IsWindowEnabled(children[0]));
+  EXPECT_FALSE(IsWindowEnabled(children[1]));
+  EXPECT_TRUE(IsWindowEnabled(children[2]));
+  EnableWindow(children[1], TRUE);
 }
 
 // The gauge: blue bar on white, the percentage, the value clamped; 0 whenever shown with the gauge.
