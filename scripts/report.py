@@ -82,8 +82,9 @@ def reliability(build, figures, when):
     sections = [
         ("Fault matrix", ["catalogue", "engine", "files"],
          "Every statement of the catalogue failing (the ADO bridge rejects it, breaks its rows off, or drops "
-         "the connection), the engine's ends of a scan and a structured exception at each of its five calls "
-         "(and from the host's page handler), the file system refusing each write. For each row the host's "
+         "the connection), the engine's ends of a scan, the file system refusing each write. (A structured "
+         "exception at each of the engine's five calls and from the host's page handler is "
+         "`tests/e2e/scanfault_test.cpp`'s: nine cases on each architecture, in the run's ctest summary.) For each row the host's "
          "windows must be enabled again afterwards and a second run must leak no string block, handle or window."),
         ("Bad input", ["bad input"],
          "A record with junk in every slot, strings of awkward lengths, invalid GBK, options documents that "
@@ -118,10 +119,12 @@ def reliability(build, figures, when):
     out += ["## Fuzzing", ""]
     runs = read(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "fuzz", "RUNS.md"))
     if runs:
+        # Its headings one level down, under this section's.
+        runs = re.sub(r"^(#+) ", r"#\1# ", runs, flags=re.M)
         out += ["The longer runs made while the harnesses were built (`tests/fuzz/RUNS.md`):", "", runs.strip(), ""]
     budgets = fuzz_budgets(read(os.path.join(figures, "fuzz-ctest.txt")))
     if budgets:
-        out += ["This run's CI budgets (`fuzz.<harness>` under ctest, from the corpus in the repository):", "",
+        out += ["### This run's CI budgets", "", "`fuzz.<harness>` under ctest, from the corpus in the repository:", "",
                 "| harness | result | executions |", "|---|---|---|"]
         for name, passed, execs in budgets:
             out.append("| %s | %s | %s |" % (name, "clean" if passed else "FAILED", execs or "?"))
@@ -152,7 +155,11 @@ def performance(figures, when):
            "server, whose cost swings 2-5x with the machine's load: the ratios compare work measured in turn "
            "in one process, and are the figures that carry over.", "",
            "Targets: a page costs at most 1.5x the bare copy of the engine's image plus the write of the result "
-           "file; GetScannerID at most 1.25x the bare ADO query.", ""]
+           "file; GetScannerID at most 1.25x the bare ADO query. The library writes each page's result file "
+           "beside it and moves it into place, so that a failed or cut-off write leaves the previous page's file "
+           "whole; under wine that move is several round trips to the server. The time per page is therefore "
+           "given against both: the bare copy and write, and the same file work as the library's (copy, write "
+           "beside, move).", ""]
     for arch, tree, what in ARCHES:
         text = read(os.path.join(figures, "bench-%s.txt" % arch)).strip()
         out += ["## %s: %s" % (arch, what), "", "```", text or "(not run)", "```", ""]
