@@ -170,6 +170,15 @@ private:
   double FFirstPage = 0, FLastPage = 0, FSampling = 0;
 };
 
+// The median of the rounds' ratios A[i] / B[i].
+double MedianRatio(const std::vector<double>& A, const std::vector<double>& B)
+{
+  std::vector<double> ratios;
+  for (size_t i = 0; i < A.size(); ++i)
+    ratios.push_back(A[i] / B[i]);
+  return Median(ratios);
+}
+
 // Returns the median time per page of the library.
 double BenchTimePerPage(TScanBench& Bench, int Pages, int Rounds)
 {
@@ -191,20 +200,14 @@ double BenchTimePerPage(TScanBench& Bench, int Pages, int Rounds)
     std::printf("  %5d   %15.3f   %12.3f   %5.2f   %13.1f   %13.1f\n", round, 1000 * library.back(),
                 1000 * bare.back(), library.back() / bare.back(), 1000 * calls.back(), 1e6 * roundTrips.back());
   }
-  std::vector<double> ratios;
-  for (size_t i = 0; i < library.size(); ++i)
-    ratios.push_back(library[i] / bare[i]);
   std::printf("  min     %15.3f   %12.3f   %5.2f   %13.1f   %13.1f\n", 1000 * Min(library), 1000 * Min(bare),
               Min(library) / Min(bare), 1000 * Min(calls), 1e6 * Min(roundTrips));
   std::printf("  median  %15.3f   %12.3f   %5.2f   %13.1f   %13.1f\n", 1000 * Median(library), 1000 * Median(bare),
-              Median(ratios), 1000 * Median(calls), 1e6 * Median(roundTrips));
+              MedianRatio(library, bare), 1000 * Median(calls), 1e6 * Median(roundTrips));
   std::printf("  (ratio: of the minimums, and the median of the rounds' ratios)\n");
-  std::vector<double> replacedRatios;
-  for (size_t i = 0; i < library.size(); ++i)
-    replacedRatios.push_back(library[i] / replaced[i]);
   std::printf("  bare work with the result file replaced through a copy, as the library writes it: min %.3f ms/page,\n"
               "  median %.3f ms/page; the library against it: %.2f (minimums), %.2f (median of the rounds)\n",
-              1000 * Min(replaced), 1000 * Median(replaced), Min(library) / Min(replaced), Median(replacedRatios));
+              1000 * Min(replaced), 1000 * Median(replaced), Min(library) / Min(replaced), MedianRatio(library, replaced));
 
   // What a call costs besides its pages: the catalogue, the driver check, the engine's start and end.
   Bench.Pages(0, "status 1");

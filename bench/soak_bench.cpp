@@ -17,19 +17,13 @@
 #include "BareAdo.h"
 #include "BenchFigures.h"
 #include "BoxRecorder.h"
+#include "MatrixReport.h"
 #include "ProcessUsage.h"
 #include "TestDatabase.h"
 #include "TestHost.h"
 #include "TestScan.h"
 
 namespace {
-
-std::string Utf8(const std::wstring& Text)
-{
-  std::string out(Text.size() * 3, '\0');
-  out.resize(WideCharToMultiByte(CP_UTF8, 0, Text.data(), int(Text.size()), &out[0], int(out.size()), nullptr, nullptr));
-  return out;
-}
 
 void PrintRow(const char* Export, int Calls, double Seconds, const TProcessUsage& A, const TProcessUsage& B)
 {

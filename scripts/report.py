@@ -4,7 +4,7 @@ the run): the rows that the fault-matrix, fault and bad-input tests wrote on eac
 fuzz runs, the soak and the benchmarks' figures.
 
     report.py BUILD_DIR OUTPUT_DIR FIGURES_DIR
-FIGURES_DIR holds the captured outputs: soak-<arch>.txt, bench-<arch>.txt, ctest.txt, fuzz-*.txt.
+FIGURES_DIR holds the captured outputs: soak-<arch>.txt, bench-<arch>.txt, ctest.txt, ctest-log.txt.
 """
 import datetime
 import glob
@@ -122,7 +122,7 @@ def reliability(build, figures, when):
         # Its headings one level down, under this section's.
         runs = re.sub(r"^(#+) ", r"#\1# ", runs, flags=re.M)
         out += ["The longer runs made while the harnesses were built (`tests/fuzz/RUNS.md`):", "", runs.strip(), ""]
-    budgets = fuzz_budgets(read(os.path.join(figures, "fuzz-ctest.txt")))
+    budgets = fuzz_budgets(read(os.path.join(figures, "ctest-log.txt")))
     if budgets:
         out += ["### This run's CI budgets", "", "`fuzz.<harness>` under ctest, from the corpus in the repository:", "",
                 "| harness | result | executions |", "|---|---|---|"]
