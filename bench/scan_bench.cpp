@@ -125,28 +125,21 @@ public:
 
   // What every page needs at the least, in the same folders: the engine's image copied to the
   // page's image name, and the result bytes written as the result file.
-  // Replaced: the result bytes written beside the result file, which the copy then replaces (as
-  // the library writes it, so that a failed write leaves the previous page's file whole).
-  double BarePages(int Count, bool Replaced = false) const
+  double BarePages(int Count) const
   {
     const std::string image = FScan.ImageFolder;
-    const std::string written = Replaced ? FScan.ResultFile + ".bare" : FScan.ResultFile;
     const double start = Seconds();
     for (int page = 1; page <= Count; ++page) {
       if (!CopyFileA(FEngineImage.c_str(), (image + ImageName(page)).c_str(), FALSE))
         throw std::runtime_error("CopyFileA failed");
-      {
-        HANDLE h = CreateFileA(written.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-          throw std::runtime_error("CreateFileA failed");
-        std::unique_ptr<void, THandleCloser> f(h);
-        DWORD bytes = 0;
-        if (!WriteFile(h, FResultBytes.data(), DWORD(FResultBytes.size()), &bytes, nullptr))
-          throw std::runtime_error("WriteFile failed");
-      }
-      if (Replaced && !MoveFileExA(written.c_str(), FScan.ResultFile.c_str(), MOVEFILE_REPLACE_EXISTING))
-        throw std::runtime_error("MoveFileExA failed");
+      HANDLE h = CreateFileA(FScan.ResultFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (h == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("CreateFileA failed");
+      std::unique_ptr<void, THandleCloser> f(h);
+      DWORD bytes = 0;
+      if (!WriteFile(h, FResultBytes.data(), DWORD(FResultBytes.size()), &bytes, nullptr))
+        throw std::runtime_error("WriteFile failed");
     }
     return (Seconds() - start) / Count;
   }
@@ -186,7 +179,7 @@ double BenchTimePerPage(TScanBench& Bench, int Pages, int Rounds)
               Rounds, Bench.ImageBytes(), Bench.Folder().c_str());
   Bench.Pages(Pages, "status 1");
   Bench.Scan("401");  // the first round creates the image files; the measured ones overwrite them
-  std::vector<double> library, bare, replaced, calls, roundTrips;
+  std::vector<double> library, bare, calls, roundTrips;
   std::printf("  round   library ms/page   bare ms/page   ratio   whole call ms   round trip us\n");
   for (int round = 1; round <= Rounds; ++round) {
     const double start = Seconds();
@@ -195,7 +188,6 @@ double BenchTimePerPage(TScanBench& Bench, int Pages, int Rounds)
     calls.push_back(Seconds() - start);
     library.push_back(Bench.SecondsPerPage());
     bare.push_back(Bench.BarePages(Pages));
-    replaced.push_back(Bench.BarePages(Pages, true));
     roundTrips.push_back(RoundTripSeconds());
     std::printf("  %5d   %15.3f   %12.3f   %5.2f   %13.1f   %13.1f\n", round, 1000 * library.back(),
                 1000 * bare.back(), library.back() / bare.back(), 1000 * calls.back(), 1e6 * roundTrips.back());
@@ -205,9 +197,6 @@ double BenchTimePerPage(TScanBench& Bench, int Pages, int Rounds)
   std::printf("  median  %15.3f   %12.3f   %5.2f   %13.1f   %13.1f\n", 1000 * Median(library), 1000 * Median(bare),
               MedianRatio(library, bare), 1000 * Median(calls), 1e6 * Median(roundTrips));
   std::printf("  (ratio: of the minimums, and the median of the rounds' ratios)\n");
-  std::printf("  bare work with the result file replaced through a copy, as the library writes it: min %.3f ms/page,\n"
-              "  median %.3f ms/page; the library against it: %.2f (minimums), %.2f (median of the rounds)\n",
-              1000 * Min(replaced), 1000 * Median(replaced), Min(library) / Min(replaced), MedianRatio(library, replaced));
 
   // What a call costs besides its pages: the catalogue, the driver check, the engine's start and end.
   Bench.Pages(0, "status 1");

@@ -100,12 +100,14 @@ def reliability(build, figures, when):
             out += table(rows, areas) if mine else ["(no rows: the tests did not run)"]
             out.append("")
     out += ["## Files written in place, and what a crash leaves", "",
-            "- The result file: written to `<ResultFile>.qrxtmp`, which then takes the result file's place "
-            "(`MoveFileEx`, replacing). A write that fails or is cut off (a full disk, a crash) leaves the "
-            "previous page's file whole and no temporary file behind; the host only ever reads a whole page. "
-            "Where the system refuses the replacement (a reader holds the file open without letting it be "
-            "replaced) the file is written in place as before. Hosts rely on the name and the nine lines, "
-            "both kept; the file's identity and creation time change with every page.",
+            "- The result file: rewritten in place, the same file for every page, as hosts have always found "
+            "it. The bytes beyond the old end are written first: on a disk without room for them the write "
+            "fails before the old content is touched, the file keeps the previous page whole (or, at the first "
+            "page, is not left behind) and the error reaches the host. A crash in the middle of a write may "
+            "leave a mix of two pages; it takes the host down with it, the page message was not sent, and the "
+            "next scan starts by deleting the file. A write beside and a move into place would keep the name "
+            "and the nine lines hosts rely on, but cost every page four more round trips to the wine server "
+            "(open, descriptor, rename, close) and give the file a new identity every page.",
             "- `simple.cfg` (and the Panasonic driver's `PANA_S2025.INI`): the system's profile functions "
             "rewrite the whole file in place for every entry, and on a full disk wine cuts the file short "
             "and reports success (everything after the cut is lost). The library writes the entry into a "
@@ -155,11 +157,8 @@ def performance(figures, when):
            "server, whose cost swings 2-5x with the machine's load: the ratios compare work measured in turn "
            "in one process, and are the figures that carry over.", "",
            "Targets: a page costs at most 1.5x the bare copy of the engine's image plus the write of the result "
-           "file; GetScannerID at most 1.25x the bare ADO query. The library writes each page's result file "
-           "beside it and moves it into place, so that a failed or cut-off write leaves the previous page's file "
-           "whole; under wine that move is several round trips to the server. The time per page is therefore "
-           "given against both: the bare copy and write, and the same file work as the library's (copy, write "
-           "beside, move).", ""]
+           "file; GetScannerID at most 1.25x the bare ADO query. Both bare loops are the benchmarks' own code "
+           "(no library code), run in turn with the library in the same process and folders.", ""]
     for arch, tree, what in ARCHES:
         text = read(os.path.join(figures, "bench-%s.txt" % arch)).strip()
         out += ["## %s: %s" % (arch, what), "", "```", text or "(not run)", "```", ""]

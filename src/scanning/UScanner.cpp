@@ -22,8 +22,9 @@ int32_t TScanner::ScanInvoice()
 
 bool TScanner::WriteResultFile(const TInvoiceBaseInfo& Info)
 {
-  // The host may read the file at any time: it holds either the last page or this one, whole.
-  TdsIOUtils::ReplaceFileContent(ParamResultFile(), ResultFileText(Info));
+  // The same file every page, rewritten in place: the host reads it in its page handler, after this
+  // write and before the next one. A disk too full for this page leaves the last page's file whole.
+  TdsIOUtils::RewriteFile(ParamResultFile(), ResultFileText(Info));
   return true;
 }
 

@@ -18,10 +18,21 @@ void TApplication::SetHandle(HWND Handle)
 
 HWND TApplication::Handle() { return g_handle; }
 
+namespace {
+// The system's cursors are shared and live as long as the process: loaded once (the scan sets the
+// cursor at every page, and a load is a look through the system's cursor settings).
+HCURSOR SystemCursor(TApplication::TCursor Cursor)
+{
+  static const HCURSOR arrow = LoadCursor(nullptr, IDC_ARROW);
+  static const HCURSOR wait = LoadCursor(nullptr, IDC_WAIT);
+  return Cursor == TApplication::crHourGlass ? wait : arrow;
+}
+}  // namespace
+
 void TApplication::SetScreenCursor(TCursor Cursor)
 {
   g_cursor = Cursor;
-  ::SetCursor(LoadCursor(nullptr, Cursor == crHourGlass ? IDC_WAIT : IDC_ARROW));
+  ::SetCursor(SystemCursor(Cursor));
 }
 
 TApplication::TCursor TApplication::ScreenCursor() { return g_cursor; }
@@ -30,7 +41,7 @@ bool TApplication::ApplyScreenCursor()
 {
   if (g_cursor == crDefault)
     return false;
-  ::SetCursor(LoadCursor(nullptr, IDC_WAIT));
+  ::SetCursor(SystemCursor(crHourGlass));
   return true;
 }
 

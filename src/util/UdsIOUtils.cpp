@@ -1,5 +1,6 @@
 #include "util/UdsIOUtils.h"
 
+#include <algorithm>
 #include <cstring>
 
 #ifdef _WIN32
@@ -110,15 +111,61 @@ bool WriteWhole(const std::string& FileName, const std::string& Bytes, bool& Cre
   }
   return true;
 }
+
+// Writes Data at Offset; false with the system's error (a short write is a full disk).
+bool WriteAt(HANDLE File, LONGLONG Offset, const char* Data, size_t Size)
+{
+  LARGE_INTEGER at;
+  at.QuadPart = Offset;
+  DWORD written = 0;
+  if (Size > MAXDWORD || !SetFilePointerEx(File, at, nullptr, FILE_BEGIN) ||
+      !WriteFile(File, Data, static_cast<DWORD>(Size), &written, nullptr))
+    return false;
+  if (written != Size)
+    SetLastError(ERROR_DISK_FULL);
+  return written == Size;
+}
+
+bool CutAt(HANDLE File, LONGLONG Size)
+{
+  LARGE_INTEGER at;
+  at.QuadPart = Size;
+  return SetFilePointerEx(File, at, nullptr, FILE_BEGIN) && SetEndOfFile(File);
+}
 }  // namespace
 
-void TdsIOUtils::SaveToFile(const std::string& FileName, const std::string& Bytes)
+void TdsIOUtils::RewriteFile(const std::string& FileName, const std::string& Bytes)
 {
-  bool created = false;
-  DWORD error = 0;
-  if (!WriteWhole(FileName, Bytes, created, error))
-    throw EFileError((created ? "Cannot write to file \"" : "Cannot create file \"") + FileName + "\". " +
-                     SysErrorMessage(error));
+  // A name with a NUL inside would be cut short by the system and name another file.
+  const bool named = FileName.find('\0') == std::string::npos;
+  THandle file(named ? CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr)
+                     : INVALID_HANDLE_VALUE);
+  if (file.get() == INVALID_HANDLE_VALUE)
+    throw EFileError("Cannot create file \"" + FileName + "\". " +
+                     SysErrorMessage(named ? GetLastError() : ERROR_INVALID_NAME));
+  const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+  const LONGLONG size = static_cast<LONGLONG>(Bytes.size());
+  LARGE_INTEGER old;
+  DWORD error = ERROR_SUCCESS;
+  if (!GetFileSizeEx(file.get(), &old)) {
+    error = GetLastError();
+  } else if (size > old.QuadPart &&
+             !WriteAt(file.get(), old.QuadPart, Bytes.data() + old.QuadPart, Bytes.size() - size_t(old.QuadPart))) {
+    // Only the bytes beyond the old end need room on the disk: they go first, and when they do not
+    // fit, the file is cut back to its old content, untouched.
+    error = GetLastError();
+    CutAt(file.get(), old.QuadPart);
+  } else if (!WriteAt(file.get(), 0, Bytes.data(), size_t(std::min(size, old.QuadPart))) ||
+             (size < old.QuadPart && !CutAt(file.get(), size))) {
+    error = GetLastError();
+  }
+  if (error == ERROR_SUCCESS)
+    return;
+  file.reset();
+  if (created)
+    DeleteFileA(FileName.c_str());  // no file was there before the failed write
+  throw EFileError("Cannot write to file \"" + FileName + "\". " + SysErrorMessage(error));
 }
 
 bool TdsIOUtils::MoveInPlaceOf(const std::string& Replacement, const std::string& FileName)
@@ -144,7 +191,7 @@ void TdsIOUtils::ReplaceFileContent(const std::string& FileName, const std::stri
   if (MoveInPlaceOf(replacement, FileName))
     return;
   DeleteFileA(replacement.c_str());
-  SaveToFile(FileName, Bytes);
+  RewriteFile(FileName, Bytes);
 }
 
 std::string TdsIOUtils::LoadFromFile(const std::string& FileName)

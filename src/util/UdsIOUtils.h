@@ -23,14 +23,17 @@ public:
   static void ClearReadOnly(const std::string& FileName);
   // Whether FileName names an existing file (a directory does not count).
   static bool FileExists(const std::string& FileName);
-  // Creates FileName (or empties it) and writes Bytes to it in one piece. Raises EFileError
-  // ("Cannot create file ...") naming the file when that fails.
-  static void SaveToFile(const std::string& FileName, const std::string& Bytes);
+  // Replaces FileName's whole content with Bytes in the file itself, creating it when missing; the
+  // file keeps its identity, and a reader that has it open reads the new content. The bytes beyond
+  // the old end are written first, so that a disk without room for them leaves the old content
+  // whole (and no file where there was none). A crash in the middle may leave a mix of old and new.
+  // Raises EFileError ("Cannot create file ..." / "Cannot write to file ...") naming FileName.
+  static void RewriteFile(const std::string& FileName, const std::string& Bytes);
   // Replaces FileName's content with Bytes as one step: the bytes go to a file beside it
   // (ReplacementName), which then takes FileName's place, so that a write that fails or is cut off
   // (a full disk, a crash) leaves the old content whole. Where the system refuses to put another file
   // in FileName's place (a reader holds it open without letting it be replaced), FileName is written
-  // in place as SaveToFile does. Raises EFileError naming FileName; no temporary file is left.
+  // in place as RewriteFile does. Raises EFileError naming FileName; no temporary file is left.
   static void ReplaceFileContent(const std::string& FileName, const std::string& Bytes);
   // Where a new content of FileName is written before it takes FileName's place.
   static std::string ReplacementName(const std::string& FileName) { return FileName + ".qrxtmp"; }

@@ -17,6 +17,7 @@
 
 #include "BoxRecorder.h"
 #include "DialogDriver.h"
+#include "FullDisk.h"
 #include "MatrixReport.h"
 #include "ProcessUsage.h"
 #include "SelectDialog.h"
@@ -35,7 +36,6 @@ const char kMark[] = "UPDATE B_Scanner SET FSelect = 1";
 const char kClear[] = "UPDATE B_Scanner SET FSelect = 0";
 const char kConfig[] = "[General]\r\nVersion=3\r\n[Scan]\r\nScannerType=1\r\n[Scan201]\r\nScanWithADF=0\r\n";
 const char kOldResult[] = "KVRNEWFP.T0009\r\nold\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
-const char kFullDisk[] = "Z:\\tmp\\qrx-full-disk\\";  // a small tmpfs that the ctest fixture mounts
 
 enum class TExport { ScanInvoice, GetScannerID, SelectScanner, SetScanMode };
 
@@ -450,28 +450,6 @@ INSTANTIATE_TEST_SUITE_P(Rows, FaultMatrixFiles, ::testing::ValuesIn(kFileCases)
 
 // ---- a full disk ----
 
-// Fills the disk of Folder to the last byte for the scope.
-class TFillDisk {
-public:
-  explicit TFillDisk(const std::string& Folder) : FFile(Folder + "filler")
-  {
-    HANDLE file = CreateFileA(FFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    std::vector<char> block(4096, 'f');
-    DWORD written = 0;
-    while (WriteFile(file, block.data(), 4096, &written, nullptr) && written == 4096) {
-    }
-    while (WriteFile(file, block.data(), 1, &written, nullptr) && written == 1) {
-    }
-    CloseHandle(file);
-  }
-  ~TFillDisk() { DeleteFileA(FFile.c_str()); }
-  TFillDisk(const TFillDisk&) = delete;
-  TFillDisk& operator=(const TFillDisk&) = delete;
-
-private:
-  std::string FFile;
-};
-
 // A configuration just short of a page of the disk (4,090 bytes): the entry a scan adds needs a
 // second page, which a file rewritten in place on a full disk does not get.
 std::string PageLongConfig()
@@ -482,17 +460,6 @@ std::string PageLongConfig()
     text += "Comment" + std::to_string(text.size()) + "=" + std::string(30, 'x') + "\r\n";
   text += "Pad=" + std::string(4090 - tail.size() - text.size() - 6, 'p') + "\r\n";
   return text + tail;
-}
-
-// The small disk that the ctest fixture mounts for this test program (QRX_FULL_DISK, a folder of
-// its own on a tmpfs of 256 KB); empty when there is none (mounting needs root).
-std::string FullDiskFolder()
-{
-  char folder[MAX_PATH] = {};
-  const DWORD n = GetEnvironmentVariableA("QRX_FULL_DISK", folder, MAX_PATH);
-  if (!n || n >= MAX_PATH || !TTestScan::FileExists(std::string(folder) + ".qrx-full-disk"))
-    return "";
-  return folder;
 }
 
 TEST_F(FaultMatrix, AFullDisk)
@@ -543,6 +510,39 @@ TEST_F(FaultMatrix, AFullDisk)
     DeleteFileA((disk + "simple.cfg").c_str());
     DeleteFileA((disk + "result.txt").c_str());
   }
+}
+
+// The disk fills up in the host's handler of the first page. The result file is rewritten in the
+// room the first page took, so the whole stack still arrives and the file holds the last page.
+TEST_F(FaultMatrix, ADiskThatFillsUpDuringTheScan)
+{
+  const std::string disk = FullDiskFolder();
+  if (disk.empty())
+    GTEST_SKIP() << "no small disk is mounted for this run (QRX_FULL_DISK; mounting a tmpfs needs root)";
+  FParams.ResultFile = disk + "result.txt";
+  FScan.Scenario("page\nrepeat 3\nimage-path " + FScan.EngineFolder + "p.tif\ninfo1 第{n}页\nstatus 2\n");
+  std::unique_ptr<TFillDisk> full;
+  FHost.OnPage = [&] {
+    if (!full)
+      full = std::make_unique<TFillDisk>(disk);
+  };
+  auto arrange = [&] {
+    full.reset();
+    DeleteFileA(FParams.ResultFile.c_str());
+  };
+  std::string leaks;
+  const TRun r = CallTwice(TExport::ScanInvoice, arrange, nullptr, leaks);
+  FHost.OnPage = nullptr;
+  const bool filled = full != nullptr;
+  full.reset();
+  const std::string result = TTestScan::FileBytes(FParams.ResultFile);
+  const std::string third = "KVRNEWFP.T0003\r\n第3页\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
+  Expect("files", "a disk that fills up after the first page: the result file", r, leaks, 0, nullptr,
+         {{MB_ICONINFORMATION, kFinished}}, 1, "3 pages; the result file holds the third page, whole",
+         std::to_string(r.Pages) + " pages; the result file " +
+             (result == third ? "holds the third page, whole" : "IS NOT THE THIRD PAGE: " + result),
+         filled && r.Pages == 3 && result == third);
+  DeleteFileA(FParams.ResultFile.c_str());
 }
 
 }  // namespace
