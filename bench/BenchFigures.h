@@ -27,6 +27,15 @@ inline double Median(std::vector<double> Values)
   return n % 2 ? Values[n / 2] : (Values[n / 2 - 1] + Values[n / 2]) / 2;
 }
 
+// The median of the ratios A[i] / B[i] of runs made in turn.
+inline double MedianRatio(const std::vector<double>& A, const std::vector<double>& B)
+{
+  std::vector<double> ratios;
+  for (size_t i = 0; i < A.size(); ++i)
+    ratios.push_back(A[i] / B[i]);
+  return Median(ratios);
+}
+
 inline double Min(const std::vector<double>& Values) { return *std::min_element(Values.begin(), Values.end()); }
 
 // One call to the wine server (or the kernel), timed over many.

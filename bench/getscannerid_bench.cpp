@@ -63,7 +63,7 @@ void BenchAgainstBareQuery(int Rows, int Blocks, int CallsPerBlock)
   THostParams hp;
   hp.Connection = db.HostConnection();
   TScanDLLParams p = host.Record(hp);
-  std::vector<double> bare, library, ratios;
+  std::vector<double> bare, library;
   for (int block = 0; block < Blocks; ++block) {
     std::wstring id;
     double start = Seconds();
@@ -78,13 +78,13 @@ void BenchAgainstBareQuery(int Rows, int Blocks, int CallsPerBlock)
         throw std::runtime_error("GetScannerID found no scanner");
     }
     library.push_back((Seconds() - start) / CallsPerBlock);
-    ratios.push_back(library.back() / bare.back());
   }
   std::printf("GetScannerID against the bare ADO query (the same statement through a recordset of the host's), "
               "%d-row catalogue, %d blocks of %d calls each, in turn:\n", Rows, Blocks, CallsPerBlock);
   std::printf("          bare ms/call   GetScannerID ms/call   ratio\n");
   std::printf("  min     %12.3f   %20.3f   %5.2f\n", 1000 * Min(bare), 1000 * Min(library), Min(library) / Min(bare));
-  std::printf("  median  %12.3f   %20.3f   %5.2f\n", 1000 * Median(bare), 1000 * Median(library), Median(ratios));
+  std::printf("  median  %12.3f   %20.3f   %5.2f\n", 1000 * Median(bare), 1000 * Median(library),
+              MedianRatio(library, bare));
   std::printf("  (ratio: of the minimums, and the median of the blocks' ratios)\n");
 }
 

@@ -163,15 +163,6 @@ private:
   double FFirstPage = 0, FLastPage = 0, FSampling = 0;
 };
 
-// The median of the rounds' ratios A[i] / B[i].
-double MedianRatio(const std::vector<double>& A, const std::vector<double>& B)
-{
-  std::vector<double> ratios;
-  for (size_t i = 0; i < A.size(); ++i)
-    ratios.push_back(A[i] / B[i]);
-  return Median(ratios);
-}
-
 // Returns the median time per page of the library.
 double BenchTimePerPage(TScanBench& Bench, int Pages, int Rounds)
 {

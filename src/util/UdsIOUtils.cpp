@@ -86,6 +86,20 @@ bool TdsIOUtils::FileExists(const std::string& FileName)
 }
 
 namespace {
+// Writes Data at Offset; false with the system's error (a short write is a full disk).
+bool WriteAt(HANDLE File, LONGLONG Offset, const char* Data, size_t Size)
+{
+  LARGE_INTEGER at;
+  at.QuadPart = Offset;
+  DWORD written = 0;
+  if (Size > MAXDWORD || !SetFilePointerEx(File, at, nullptr, FILE_BEGIN) ||
+      !WriteFile(File, Data, static_cast<DWORD>(Size), &written, nullptr))
+    return false;
+  if (written != Size)
+    SetLastError(ERROR_DISK_FULL);
+  return written == Size;
+}
+
 // Creates FileName (or empties it) and writes Bytes; false with the step and the system's error.
 bool WriteWhole(const std::string& FileName, const std::string& Bytes, bool& Created, DWORD& Error)
 {
@@ -100,30 +114,11 @@ bool WriteWhole(const std::string& FileName, const std::string& Bytes, bool& Cre
     return false;
   }
   Created = true;
-  DWORD written = 0;
-  if (Bytes.size() > MAXDWORD ||
-      !WriteFile(file.get(), Bytes.data(), static_cast<DWORD>(Bytes.size()), &written, nullptr) ||
-      written != Bytes.size()) {
+  if (!WriteAt(file.get(), 0, Bytes.data(), Bytes.size())) {
     Error = GetLastError();
-    if (Error == ERROR_SUCCESS)
-      Error = ERROR_DISK_FULL;  // a short write without an error
     return false;
   }
   return true;
-}
-
-// Writes Data at Offset; false with the system's error (a short write is a full disk).
-bool WriteAt(HANDLE File, LONGLONG Offset, const char* Data, size_t Size)
-{
-  LARGE_INTEGER at;
-  at.QuadPart = Offset;
-  DWORD written = 0;
-  if (Size > MAXDWORD || !SetFilePointerEx(File, at, nullptr, FILE_BEGIN) ||
-      !WriteFile(File, Data, static_cast<DWORD>(Size), &written, nullptr))
-    return false;
-  if (written != Size)
-    SetLastError(ERROR_DISK_FULL);
-  return written == Size;
 }
 
 bool CutAt(HANDLE File, LONGLONG Size)
